@@ -1,0 +1,42 @@
+# Two commands on a fresh Debian machine: `make run` and `make test`.
+# Each installs what is missing first (scripts/install-deps.sh).
+
+.PHONY: deps native win32 test test-native test-win32 test-e2e run bench screenshots clean
+
+deps:
+	@scripts/install-deps.sh
+
+native: deps
+	@cmake --preset native >/dev/null
+	@cmake --build --preset native
+
+win32: deps
+	@cmake --preset win32 >/dev/null
+	@cmake --build --preset win32
+
+test: native win32
+	ctest --preset native
+	scripts/with-wine.sh ctest --preset win32
+	scripts/with-wine.sh tests/e2e/run_e2e.sh build/win32
+
+test-native: native
+	ctest --preset native
+
+test-win32: win32
+	scripts/with-wine.sh ctest --preset win32
+
+test-e2e: win32
+	scripts/with-wine.sh tests/e2e/run_e2e.sh build/win32
+
+run: win32
+	scripts/run.sh build/win32/Escaner.exe
+
+bench: native win32
+	build/native/escaner_bench
+	scripts/with-wine.sh bench/run_bench.sh build/win32
+
+screenshots: win32
+	scripts/with-wine.sh scripts/screenshots.sh build/win32
+
+clean:
+	rm -rf build

@@ -1,0 +1,22 @@
+# Linux build: the core's unit tests against the in-memory fake, and benchmarks.
+find_package(GTest REQUIRED)
+find_package(benchmark REQUIRED)
+include(GoogleTest)
+
+add_library(escaner_fake STATIC tests/fake/fake_platform.cpp)
+target_link_libraries(escaner_fake PUBLIC escaner_core)
+target_include_directories(escaner_fake PUBLIC tests)
+
+add_executable(escaner_native_tests
+  tests/native/choose_folder_test.cpp
+  tests/native/content_test_test.cpp
+  tests/native/keyboard_set_test.cpp
+  tests/native/report_test.cpp
+  tests/native/run_scan_test.cpp
+  tests/native/tree_walk_test.cpp
+)
+target_link_libraries(escaner_native_tests PRIVATE escaner_fake GTest::gtest_main)
+gtest_discover_tests(escaner_native_tests)
+
+add_executable(escaner_bench bench/core_bench.cpp)
+target_link_libraries(escaner_bench PRIVATE escaner_fake benchmark::benchmark)

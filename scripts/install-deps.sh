@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs what the build and the tests need on a Debian machine.
+# Quick when everything is already there: it checks each command first.
+set -euo pipefail
+
+need=()
+have() { command -v "$1" >/dev/null 2>&1; }
+pkg_installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
+
+have cmake  || need+=(cmake)
+have ninja  || need+=(ninja-build)
+have g++    || need+=(g++)
+pkg_installed googletest       || need+=(googletest)
+pkg_installed libgtest-dev     || need+=(libgtest-dev)
+pkg_installed libbenchmark-dev || need+=(libbenchmark-dev)
+have i686-w64-mingw32-g++-posix || need+=(g++-mingw-w64-i686 binutils-mingw-w64-i686 mingw-w64-i686-dev)
+have Xvfb    || need+=(xvfb)
+have xwininfo || need+=(x11-utils)
+have import  || need+=(imagemagick)
+pkg_installed fonts-wine || need+=(fonts-wine)
+have python3 || need+=(python3)
+have wine || need+=(wine)
+pkg_installed wine32:i386 || need+=(wine32:i386)
+
+if [ ${#need[@]} -eq 0 ]; then
+  exit 0
+fi
+
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO=sudo
+echo "install-deps: installing ${need[*]}"
+if printf '%s\n' "${need[@]}" | grep -q ':i386'; then
+  $SUDO dpkg --add-architecture i386
+fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null

@@ -1,0 +1,54 @@
+#include "app/run_scan.h"
+
+#include <string>
+
+#include "scan/choose_folder.h"
+#include "scan/content_test.h"
+#include "scan/report.h"
+#include "scan/tree_walk.h"
+
+namespace escaner {
+
+bool IsUnusableFolder(std::string_view folder) {
+  // Blanks are the space and the control characters, as the runtime's Trim.
+  const auto isBlank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
+  std::size_t first = 0, end = folder.size();
+  while (first < end && isBlank(folder[first])) ++first;
+  while (end > first && isBlank(folder[end - 1])) --end;
+  return end - first < 3;
+}
+
+std::int32_t RunScan(Platform& platform, ScanCounters& counters) {
+  counters.FilesScanned = 0;
+  counters.FilesInfected = 0;
+  ClearReport(platform);
+
+  const std::string folder = ChooseFolder(platform);
+  if (IsUnusableFolder(folder)) {
+    std::string text(kSorryText);
+    text += kLineBreak;
+    text += kDoneText;
+    platform.ShowMessage(text, kMessageTitle);
+    return 0;
+  }
+
+  platform.ShowProgressWindow();
+  CountFiles(platform, folder, counters);
+  ContentTest contentTest(platform);
+  ScanFolder(platform, folder, counters, contentTest);
+  platform.CloseProgressWindow();
+
+  std::string text(kDoneText);
+  text += kLineBreak;
+  text += kScannedLabel;
+  text += std::to_string(counters.FilesScanned);
+  text += kLineBreak;
+  text += kInfectedLabel;
+  text += std::to_string(counters.FilesInfected);
+  platform.ShowMessage(text, kMessageTitle);
+
+  platform.ShellOpen(kOpenOperation, ReportPath(platform));
+  return 0;
+}
+
+}  // namespace escaner

@@ -1,0 +1,27 @@
+// One scan session, from clearing the counters to opening the report.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "platform/platform.h"
+#include "scan/scan_counters.h"
+
+namespace escaner {
+
+// The session's texts, Windows-1252 bytes.
+inline constexpr std::string_view kDoneText = "El escaneo ha terminado ...";
+inline constexpr std::string_view kScannedLabel = "Ficheros escaneados : ";
+inline constexpr std::string_view kInfectedLabel = "Ficheros infectados : ";
+inline constexpr std::string_view kSorryText = "Sintiendolo mucho ...";
+inline constexpr std::string_view kMessageTitle = "Programador";
+inline constexpr std::string_view kOpenOperation = "open";
+inline constexpr std::string_view kLineBreak = "\r\n";
+
+// Runs the whole session; always returns 0, the process's exit code.
+std::int32_t RunScan(Platform& platform, ScanCounters& counters);
+
+// True when the chosen folder, blanks trimmed, is too short to scan.
+bool IsUnusableFolder(std::string_view folder);
+
+}  // namespace escaner

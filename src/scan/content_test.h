@@ -1,0 +1,52 @@
+// The content test: is a file a one-line typed text holding a path separator?
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/platform.h"
+#include "scan/scan_counters.h"
+
+namespace escaner {
+
+// What reading a file found, before any bar is touched.
+struct FileExamination {
+  std::uint64_t length = 0;       // bytes held; 0 when not opened, empty or too large
+  std::uint64_t stopIndex = 0;    // first byte outside the keyboard set, or length
+  bool hasSeparator = false;      // a backslash or slash before stopIndex
+
+  bool AllKeyboard() const { return stopIndex == length; }
+};
+
+// Files longer than this are not examined (the content index is 32-bit).
+inline constexpr std::uint64_t kMaxExaminedLength = std::uint64_t{1} << 31;
+
+class ContentTest {
+ public:
+  // Read granularity: memory stays bounded whatever the file's size.
+  static constexpr std::size_t kChunkSize = 64 * 1024;
+
+  explicit ContentTest(Platform& platform);
+
+  // 1 when the file at `path` is at least two bytes long, all of them in the
+  // keyboard set, one of them a backslash or slash; 0 otherwise. Drives
+  // FileBar as it goes; reports no error.
+  std::int32_t TestFile(const std::string& path, const ScanCounters& counters);
+
+  // Opens, reads until the first byte outside the set, closes.
+  FileExamination Examine(const std::string& path);
+
+ private:
+  void DriveFileBar(const FileExamination& exam, const ScanCounters& counters);
+
+  Platform& platform_;
+  std::unique_ptr<unsigned char[]> chunk_;
+};
+
+// Scans bytes [0, size) of `bytes`; returns the index of the first byte
+// outside the keyboard set (or size) and ORs the separator flag into `seen`.
+std::size_t ScanKeyboardBytes(const unsigned char* bytes, std::size_t size, bool& hasSeparator);
+
+}  // namespace escaner
