@@ -1,0 +1,275 @@
+#include "scan/content_test.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+
+#include "fake/fake_platform.h"
+#include "scan/keyboard_set.h"
+
+namespace escaner {
+namespace {
+
+using testing::FakePlatform;
+
+constexpr const char* kPath = "T:\\f";
+
+// What FileBar went through, one entry per (position, colour, repaint)
+// triple, as "orange 100". Anything that is not such a triple is reported.
+std::vector<std::string> FileBarStory(const FakePlatform& fake) {
+  const std::vector<std::string> ops = fake.CallsStartingWith({"SetBar", "RepaintNow", "ShowNoActivate"});
+  std::vector<std::string> story;
+  std::size_t i = 0;
+  // Every test starts with the whole-window repaint and the show.
+  if (ops.size() < 2 || ops[0] != "RepaintNow Window" || ops[1] != "ShowNoActivate") {
+    ADD_FAILURE() << "the test did not start with the window repaint and show";
+    return story;
+  }
+  for (i = 2; i < ops.size(); i += 3) {
+    if (i + 2 >= ops.size() || ops[i].rfind("SetBarPosition File ", 0) != 0 ||
+        ops[i + 1].rfind("SetBarColor File ", 0) != 0 || ops[i + 2] != "RepaintNow FileBar") {
+      ADD_FAILURE() << "not a FileBar triple at operation " << i << ": " << ops[i];
+      break;
+    }
+    story.push_back(ops[i + 1].substr(17) + " " + ops[i].substr(20));
+  }
+  return story;
+}
+
+struct Outcome {
+  std::int32_t result;
+  std::vector<std::string> story;
+};
+
+Outcome RunTestFile(FakePlatform& fake, const std::string& path, ScanCounters counters = {3, 1, 0}) {
+  ContentTest test(fake);
+  const std::int32_t result = test.TestFile(path, counters);
+  return {result, FileBarStory(fake)};
+}
+
+struct BytesCase {
+  std::string name;
+  std::string bytes;
+  std::int32_t result;
+  std::vector<std::string> story;
+  bool storyChecked = true;
+};
+
+TEST(TestFile, DecidesAndDrivesFileBarByteForByteForSmallFiles) {
+  const BytesCase cases[] = {
+      {"letter and slash", "a/", 1, {"orange 100", "orange 0"}},
+      {"single backslash", "\\", 0, {}},
+      {"empty", "", 0, {}},
+      {"one-line path with CR LF", "C:\\Windows\r\n", 0,
+       {"orange 100", "orange 91", "orange 82", "orange 73", "orange 64", "orange 55", "orange 46",
+        "orange 37", "orange 28", "orange 19", "orange 10", "red 33"}},
+      {"executable header", "MZ\x90", 0, {"orange 100", "orange 50", "orange 0", "red 33"}},
+      {"first byte outside", std::string("\x00/ab", 4), 0, {"orange 100", "red 33"}},
+      {"no separator", "hello", 0, {"orange 100", "orange 75", "orange 50", "orange 25", "orange 0"}},
+      {"less-than sign", "a<b/", 0, {"orange 100", "orange 67", "red 33"}},
+      {"greater-than sign", "a>b/", 1, {"orange 100", "orange 67", "orange 34", "orange 0"}},
+      {"U with diaeresis both cases", "\xDC\xFC/", 1, {"orange 100", "orange 50", "orange 0"}},
+      {"a with diaeresis", "\xE4/", 0, {"orange 100", "red 33"}},
+      {"e with grave accent", "/\xE8", 0, {"orange 100", "orange 0", "red 33"}},
+      {"Spanish letters", "C:\\A\xF1o\\Espa\xF1" "a.txt", 1, {}, false},
+      {"tab inside", "a\t/", 0, {"orange 100", "orange 50", "red 33"}},
+      {"DEL", "a/\x7F", 0, {"orange 100", "orange 50", "orange 0", "red 33"}},
+  };
+  for (const BytesCase& c : cases) {
+    FakePlatform fake;
+    fake.AddFile(kPath, c.bytes);
+    const Outcome outcome = RunTestFile(fake, kPath);
+    EXPECT_EQ(outcome.result, c.result) << c.name;
+    if (c.storyChecked) {
+      EXPECT_EQ(outcome.story, c.story) << c.name;
+    }
+  }
+}
+
+TEST(TestFile, RedUpdateShowsShareFlaggedAndZeroWhenNothingWasCounted) {
+  const std::pair<ScanCounters, std::string> cases[] = {
+      {{3, 1, 0}, "red 33"}, {{4, 3, 0}, "red 75"}, {{0, 0, 1}, "red 0"}, {{0, 2, 2}, "red 0"}};
+  for (const auto& [counters, red] : cases) {
+    FakePlatform fake;
+    fake.AddFile(kPath, "\x01\x02");
+    EXPECT_EQ(RunTestFile(fake, kPath, counters).story.back(), red);
+  }
+}
+
+TEST(TestFile, FailuresGiveZeroAndTouchNothingButTheWindow) {
+  FakePlatform fake;
+  fake.AddFile("T:\\locked", "a/b");
+  fake.FailOpen("T:\\locked");
+  fake.AddFile("T:\\a?b", "a/b");  // the platform's stand-in for an unmappable name
+  for (const std::string path : {"T:\\locked", "T:\\missing", "T:\\a?b", "T:\\a*", ""}) {
+    fake.calls.clear();
+    ContentTest test(fake);
+    ScanCounters counters{1, 0, 1};
+    EXPECT_EQ(test.TestFile(path, counters), 0) << path;
+    std::vector<std::string> expected = {"RepaintNow Window", "ShowNoActivate"};
+    if (IsOpenablePath(path)) expected.push_back("OpenForReading " + path);
+    EXPECT_EQ(fake.calls, expected) << path;
+  }
+  EXPECT_EQ(fake.Content("T:\\a?b"), "a/b");
+  EXPECT_FALSE(fake.Exists("T:\\missing"));  // never created
+  EXPECT_EQ(fake.openFileCount(), 0);
+}
+
+TEST(TestFile, ShortOrFailedReadCountsMissingBytesAsZeros) {
+  struct ReadCase {
+    std::uint64_t limit;
+    std::vector<std::string> story;
+  };
+  const ReadCase cases[] = {
+      {3, {"orange 100", "orange 84", "orange 67", "orange 50", "red 33"}},
+      {0, {"orange 100", "red 33"}},
+      {6, {"orange 100", "orange 84", "orange 67", "orange 50", "orange 34", "orange 17", "orange 0", "red 33"}},
+  };
+  for (const ReadCase& c : cases) {
+    FakePlatform fake;
+    fake.AddFile(kPath, "abc/def");
+    fake.LimitReads(kPath, c.limit);
+    const Outcome outcome = RunTestFile(fake, kPath);
+    EXPECT_EQ(outcome.result, 0) << c.limit;
+    EXPECT_EQ(outcome.story, c.story) << c.limit;
+  }
+}
+
+TEST(TestFile, OpensOnceAndClosesBeforeAnyBarOperation) {
+  FakePlatform fake;
+  fake.AddFile(kPath, "x/y");
+  RunTestFile(fake, kPath);
+  const auto& calls = fake.calls;
+  EXPECT_EQ(std::count(calls.begin(), calls.end(), "OpenForReading T:\\f"), 1);
+  const auto close = std::find(calls.begin(), calls.end(), "Close");
+  const auto firstBar = std::find_if(calls.begin(), calls.end(),
+                                     [](const std::string& c) { return c.rfind("SetBar", 0) == 0; });
+  ASSERT_NE(close, calls.end());
+  EXPECT_LT(close, firstBar);
+  EXPECT_EQ(fake.openFileCount(), 0);
+}
+
+TEST(TestFile, LargeKeyboardFileSendsOnlyTheHundredAndOneChangingPositions) {
+  FakePlatform fake;
+  const std::uint64_t length = 10'000'000;
+  fake.AddRepeatingFile(kPath, "abc/", length);
+  const Outcome outcome = RunTestFile(fake, kPath);
+  EXPECT_EQ(outcome.result, 1);
+  ASSERT_EQ(outcome.story.size(), 101u);
+  for (int k = 0; k <= 100; ++k) EXPECT_EQ(outcome.story[static_cast<std::size_t>(k)], "orange " + std::to_string(100 - k));
+  // Read in bounded chunks, the whole file once.
+  std::uint64_t requested = 0;
+  for (const std::string& read : fake.CallsStartingWith({"Read "})) {
+    const std::uint64_t size = std::stoull(read.substr(5));
+    EXPECT_LE(size, ContentTest::kChunkSize);
+    requested += size;
+  }
+  EXPECT_EQ(requested, length);
+}
+
+TEST(TestFile, BinaryFileCostsOneChunkAndOversizedFileIsNotRead) {
+  struct SizeCase {
+    std::uint64_t length;
+    std::size_t reads;
+    std::int32_t result;
+    std::size_t storySize;
+  };
+  const SizeCase cases[] = {
+      {kMaxExaminedLength, 1, 0, 2},       // 2 GiB of binary: walked to its first byte
+      {kMaxExaminedLength + 1, 0, 0, 0},  // longer: not held at all
+      {std::uint64_t{3} << 30, 0, 0, 0},
+  };
+  for (const SizeCase& c : cases) {
+    FakePlatform fake;
+    fake.AddRepeatingFile(kPath, std::string("\x7F/", 2), c.length);
+    const Outcome outcome = RunTestFile(fake, kPath);
+    EXPECT_EQ(fake.CallsStartingWith({"Read "}).size(), c.reads) << c.length;
+    EXPECT_EQ(outcome.result, c.result) << c.length;
+    EXPECT_EQ(outcome.story.size(), c.storySize) << c.length;
+    EXPECT_EQ(fake.CallsStartingWith({"Close"}).size(), 1u) << c.length;
+  }
+}
+
+TEST(TestFile, DecisionCarriesAcrossChunkBoundaries) {
+  const std::size_t chunk = ContentTest::kChunkSize;
+  struct ChunkCase {
+    std::string name;
+    std::string bytes;
+    std::int32_t result;
+  };
+  std::string separatorInSecondChunk(chunk + 10, 'a');
+  separatorInSecondChunk[chunk + 5] = '/';
+  std::string outsiderAtBoundary(chunk + 10, '/');
+  outsiderAtBoundary[chunk] = '\n';
+  std::string outsiderLastOfFirst(chunk + 10, '/');
+  outsiderLastOfFirst[chunk - 1] = '\n';
+  const ChunkCase cases[] = {
+      {"separator only in the second chunk", separatorInSecondChunk, 1},
+      {"outsider first of the second chunk", outsiderAtBoundary, 0},
+      {"outsider last of the first chunk", outsiderLastOfFirst, 0},
+      {"exactly one chunk", std::string(chunk, '\\'), 1},
+  };
+  for (const ChunkCase& c : cases) {
+    FakePlatform fake;
+    fake.AddFile(kPath, c.bytes);
+    EXPECT_EQ(RunTestFile(fake, kPath).result, c.result) << c.name;
+  }
+}
+
+// The test as first described: the whole file in memory, the accumulated
+// text re-counted against KeyboardCharsA at every byte, three bar operations
+// per byte; then the verdict from KeyboardCharsB and the separators.
+Outcome ReferenceModel(const std::string& bytes, const ScanCounters& counters) {
+  Outcome outcome{0, {}};
+  if (bytes.size() < 2) return outcome;
+  const std::int64_t last = static_cast<std::int64_t>(bytes.size()) - 1;
+  std::string accumulated;
+  for (std::int64_t i = 0; i <= last; ++i) {
+    outcome.story.push_back("orange " + std::to_string(100 - (100 * i) / last));
+    accumulated += bytes[static_cast<std::size_t>(i)];
+    const auto inSet = std::count_if(accumulated.begin(), accumulated.end(), [](char c) {
+      return KeyboardCharsA.find(c) != std::string_view::npos;
+    });
+    if (static_cast<std::size_t>(inSet) != accumulated.size()) {
+      outcome.story.push_back("red " + std::to_string(counters.FilesScanned == 0
+                                                          ? 0
+                                                          : (100 * counters.FilesInfected) / counters.FilesScanned));
+      break;
+    }
+  }
+  const bool allInB = std::all_of(accumulated.begin(), accumulated.end(),
+                                  [](char c) { return KeyboardCharsB.find(c) != std::string_view::npos; });
+  if (allInB && accumulated.find_first_of("\\/") != std::string::npos) outcome.result = 1;
+  // Repeated positions are not sent again.
+  std::vector<std::string> changes;
+  for (const std::string& step : outcome.story) {
+    if (changes.empty() || step.rfind("red", 0) == 0 || step != changes.back()) changes.push_back(step);
+  }
+  outcome.story = changes;
+  return outcome;
+}
+
+TEST(TestFile, AgreesWithTheReferenceModelOnRandomFiles) {
+  std::mt19937 random(20261210);
+  const std::string common = "abcXYZ019 .:-_\\/";
+  for (int round = 0; round < 3000; ++round) {
+    const std::size_t length = random() % 8 == 0 ? random() % 1500 : random() % 120;
+    std::string bytes(length, '\0');
+    for (char& b : bytes) {
+      const auto pick = random() % 100;
+      b = pick < 97 ? common[random() % common.size()] : static_cast<char>(random() % 256);
+    }
+    const ScanCounters counters{static_cast<std::int32_t>(random() % 5),
+                                static_cast<std::int32_t>(random() % 3), 0};
+    FakePlatform fake;
+    fake.AddFile(kPath, bytes);
+    const Outcome actual = RunTestFile(fake, kPath, counters);
+    const Outcome expected = ReferenceModel(bytes, counters);
+    ASSERT_EQ(actual.result, expected.result) << testing::Escaped(bytes);
+    ASSERT_EQ(actual.story, expected.story) << testing::Escaped(bytes);
+  }
+}
+
+}  // namespace
+}  // namespace escaner

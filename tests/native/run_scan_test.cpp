@@ -1,0 +1,121 @@
+#include "app/run_scan.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "fake/fake_platform.h"
+
+namespace escaner {
+namespace {
+
+using testing::FakePlatform;
+
+constexpr const char* kReport = "C:\\Prog\\Malware.txt";
+const std::string kApology = "ShowMessage [Programador] Sintiendolo mucho ...\\r\\nEl escaneo ha terminado ...";
+
+struct Session {
+  FakePlatform fake;
+  ScanCounters counters{5, 5, 0};  // stale values the session must clear
+
+  Session() { fake.AddFile(kReport, "old\r\n", kAttributeReadOnly | kAttributeHidden); }
+  std::int32_t Run() { return RunScan(fake, counters); }
+  std::ptrdiff_t IndexOf(const std::string& prefix) const {
+    const auto it = std::find_if(fake.calls.begin(), fake.calls.end(),
+                                 [&](const std::string& c) { return c.rfind(prefix, 0) == 0; });
+    return it == fake.calls.end() ? -1 : it - fake.calls.begin();
+  }
+};
+
+TEST(RunScan, NoUsableFolderGivesTheApologyAndNothingElse) {
+  // The dialog's path gets its backslash before the check: "a" becomes "a\".
+  const std::optional<std::string> cases[] = {std::nullopt,      std::string(""),  std::string("a"),
+                                              std::string("  x"), std::string(" "), std::string("\t")};
+  for (const auto& chosen : cases) {
+    Session session;
+    session.fake.browseResult = chosen;
+    EXPECT_EQ(session.Run(), 0);
+    EXPECT_FALSE(session.fake.Exists(kReport));  // the old report is gone all the same
+    const std::vector<std::string> expected = {
+        "ModuleFolder", "ClearAttributes C:\\Prog\\Malware.txt", "FindAndDelete C:\\Prog\\Malware.txt",
+        "BrowseForFolder Elige Carpeta a ver ...\\r\\n\\xAE Velmar Soft", kApology};
+    EXPECT_EQ(session.fake.calls, expected) << chosen.value_or("<cancel>");
+    EXPECT_EQ(session.counters.FilesScanned, 0);
+    EXPECT_EQ(session.counters.FilesInfected, 0);
+  }
+}
+
+TEST(RunScan, BlankTrimmingDecidesOnThreeBytes) {
+  const std::pair<std::string, bool> cases[] = {
+      {"C:\\", false}, {" C:\\ ", false}, {"C:", true}, {"   ", true}, {"", true}, {"ab", true}, {"abc", false}};
+  for (const auto& [folder, unusable] : cases) EXPECT_EQ(IsUnusableFolder(folder), unusable) << folder;
+}
+
+TEST(RunScan, FinalMessageGivesBothCountsThenTheShellOpensTheReport) {
+  Session session;
+  auto& fake = session.fake;
+  fake.browseResult = "T:\\Datos";
+  fake.AddFile("T:\\Datos\\flag1", "C:/x");
+  fake.AddFile("T:\\Datos\\plain.txt", "hello world\r\n");
+  fake.AddFile("T:\\Datos\\sub\\flag2", "a\\b");
+  EXPECT_EQ(session.Run(), 0);
+
+  EXPECT_EQ(session.counters.FilesScanned, 3);
+  EXPECT_EQ(session.counters.FilesInfected, 2);
+  EXPECT_EQ(fake.Content(kReport), "T:\\Datos\\flag1\r\nT:\\Datos\\sub\\flag2\r\n");
+  const std::vector<std::string> tail(fake.calls.end() - 4, fake.calls.end());
+  EXPECT_EQ(tail, (std::vector<std::string>{
+                      "CloseProgressWindow",
+                      "ShowMessage [Programador] El escaneo ha terminado ...\\r\\nFicheros escaneados : 3"
+                      "\\r\\nFicheros infectados : 2",
+                      "ModuleFolder", "ShellOpen open C:\\Prog\\Malware.txt"}));
+  // The window opens after the folder is accepted and before the counting pass.
+  EXPECT_LT(session.IndexOf("BrowseForFolder"), session.IndexOf("ShowProgressWindow"));
+  EXPECT_LT(session.IndexOf("ShowProgressWindow"), session.IndexOf("FindFirst"));
+  EXPECT_EQ(fake.CallsStartingWith({"ShowProgressWindow"}).size(), 1u);
+}
+
+TEST(RunScan, EmptyTreeStillShowsZeroCountsAndAsksTheShell) {
+  Session session;
+  session.fake.browseResult = "T:\\";
+  session.fake.AddFolder("T:\\vacio");
+  session.Run();
+  EXPECT_EQ(session.fake.CallsStartingWith({"ShowMessage", "ShellOpen"}),
+            (std::vector<std::string>{
+                "ShowMessage [Programador] El escaneo ha terminado ...\\r\\nFicheros escaneados : 0"
+                "\\r\\nFicheros infectados : 0",
+                "ShellOpen open C:\\Prog\\Malware.txt"}));
+  EXPECT_FALSE(session.fake.Exists(kReport));
+}
+
+TEST(RunScan, CountIsThatOfTheCountingPassWithNoExtraBlank) {
+  Session session;
+  auto& fake = session.fake;
+  fake.browseResult = "T:\\m\\";
+  for (int i = 0; i < 1234; ++i) fake.AddFile("T:\\m\\f" + std::to_string(i), "\x01");
+  // One file vanishes before the scanning pass reaches it.
+  fake.beforeEachCall = [&](const std::string& call) {
+    if (call == "FindFirst T:\\m\\*.*" && session.counters.FilesScanned == 1234) fake.Remove("T:\\m\\f1233");
+  };
+  session.Run();
+  const auto box = fake.CallsStartingWith({"ShowMessage"});
+  ASSERT_EQ(box.size(), 1u);
+  EXPECT_NE(box[0].find("Ficheros escaneados : 1234\\r\\n"), std::string::npos) << box[0];
+  EXPECT_EQ(session.counters.FilesDone, 1233);
+}
+
+TEST(RunScan, OldReportThatCannotBeRemovedReceivesTheNewLines) {
+  Session session;
+  auto& fake = session.fake;
+  fake.browseResult = "T:\\d";
+  fake.AddFile("T:\\d\\x", "a/");
+  // Deletion fails: a read-only report whose attributes cannot be cleared.
+  fake.beforeEachCall = [&](const std::string& call) {
+    if (call.rfind("FindAndDelete", 0) == 0) fake.AddFile(kReport, "old\r\n", kAttributeReadOnly);
+  };
+  session.Run();
+  EXPECT_EQ(fake.Content(kReport), "old\r\nT:\\d\\x\r\n");
+}
+
+}  // namespace
+}  // namespace escaner
