@@ -243,8 +243,12 @@ std::size_t FakePlatform::Read(FileHandle handle, void* buffer, std::size_t size
       static_cast<std::size_t>(std::min<std::uint64_t>(size, end > file.offset ? end - file.offset : 0));
   auto* out = static_cast<char*>(buffer);
   const std::size_t patternLength = node.content.size();
-  for (std::size_t i = 0; i < count; ++i) {
-    out[i] = node.content[static_cast<std::size_t>((file.offset + i) % patternLength)];
+  if (file.offset + count <= patternLength) {
+    std::memcpy(out, node.content.data() + file.offset, count);
+  } else {
+    for (std::size_t i = 0; i < count; ++i) {
+      out[i] = node.content[static_cast<std::size_t>((file.offset + i) % patternLength)];
+    }
   }
   file.offset += count;
   return count;
