@@ -13,6 +13,7 @@ add_executable(escaner_native_tests
   tests/native/keyboard_set_test.cpp
   tests/native/report_test.cpp
   tests/native/run_scan_test.cpp
+  tests/native/scan_counters_test.cpp
   tests/native/tree_walk_test.cpp
 )
 target_link_libraries(escaner_native_tests PRIVATE escaner_fake GTest::gtest_main)

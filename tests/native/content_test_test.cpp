@@ -116,6 +116,16 @@ TEST(TestFile, FailuresGiveZeroAndTouchNothingButTheWindow) {
   EXPECT_EQ(fake.openFileCount(), 0);
 }
 
+TEST(TestFile, LongPathIsOpenedWholeNotCut) {
+  FakePlatform fake;
+  const std::string folder = "T:\\" + std::string(240, 'd') + "\\";
+  const std::string path = folder + std::string(40, 'n');
+  fake.AddFile(path, "a/b");
+  fake.AddFile(path.substr(0, 255), "\x01\x02");  // what a cut path would name
+  EXPECT_EQ(RunTestFile(fake, path).result, 1);
+  EXPECT_EQ(fake.CallsStartingWith({"OpenForReading "}), (std::vector<std::string>{"OpenForReading " + path}));
+}
+
 TEST(TestFile, ShortOrFailedReadCountsMissingBytesAsZeros) {
   struct ReadCase {
     std::uint64_t limit;
