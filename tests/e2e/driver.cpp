@@ -393,7 +393,10 @@ class Run {
     CloseHandle(info.hThread);
     process_ = info.hProcess;
     pid_ = info.dwProcessId;
-    Emit("{\"event\":\"started\",\"command_line\":" + JsonWide(commandLine) + "}");
+    RECT desktop{};
+    GetWindowRect(GetDesktopWindow(), &desktop);
+    Emit("{\"event\":\"started\",\"command_line\":" + JsonWide(commandLine) +
+         ",\"desktop\":" + JsonRect(desktop) + Format(",\"acp\":%u}", GetACP()));
     return true;
   }
 

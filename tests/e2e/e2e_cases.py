@@ -1,0 +1,478 @@
+"""End-to-end cases: the real Escaner.exe under Wine, driven as a user would
+drive it, with what the user sees and what lands on disk checked byte for byte.
+
+Usage (inside scripts/with-wine.sh): e2e_cases.py BUILD_DIR [CASE_NAME ...]
+Exits non-zero when any case fails. Each run's events and any screenshot of a
+hung run are kept in BUILD_DIR/e2e-results/."""
+
+import random
+import shutil
+import sys
+import tempfile
+import time
+import traceback
+from pathlib import Path
+
+from e2e_harness import Tree, Wine, fresh_app, walk_order, windows_path
+from keyboard_rule import KEYBOARD_BYTES, is_flagged
+
+DONE = "El escaneo ha terminado ..."
+TITLE = "Programador"
+APOLOGY = "Sintiendolo mucho ...\r\n" + DONE
+DIALOG_TITLE_TEXT = b"Elige Carpeta a ver ...\r\n\xae Velmar Soft".decode("cp1252")
+REPORT = "Malware.txt"
+CRLF = b"\r\n"
+
+WS_POPUP, WS_VISIBLE = 0x80000000, 0x10000000
+WS_CAPTION, WS_BORDER, WS_THICKFRAME, WS_SYSMENU = 0xC00000, 0x800000, 0x40000, 0x80000
+WS_CHILD, PBS_SMOOTH = 0x40000000, 0x1
+WS_EX_TOPMOST, WS_EX_TOOLWINDOW = 0x8, 0x80
+
+
+def final_text(scanned, infected):
+    return f"{DONE}\r\nFicheros escaneados : {scanned}\r\nFicheros infectados : {infected}"
+
+
+class Check:
+    def __init__(self):
+        self.failures = []
+
+    def fail(self, message):
+        self.failures.append(message)
+
+    def equal(self, what, got, expected):
+        if got != expected:
+            self.fail(f"{what}: got {got!r}, expected {expected!r}")
+
+    def that(self, what, condition, detail=""):
+        if not condition:
+            self.fail(f"{what}{': ' + detail if detail else ''}")
+
+    def report(self, app: Path, expected: bytes):
+        """The report beside the exe holds exactly `expected` (None: absent)."""
+        path = app / REPORT
+        if expected is None:
+            self.that("no report file", not path.exists(),
+                      f"found {path.read_bytes()[:200]!r}" if path.exists() else "")
+            return
+        if not path.exists():
+            self.fail(f"report missing, expected {expected.count(CRLF)} lines")
+            return
+        got = path.read_bytes()
+        if got == expected:
+            return
+        got_lines, want_lines = got.split(b"\r\n"), expected.split(b"\r\n")
+        for i, (g, w) in enumerate(zip(got_lines, want_lines)):
+            if g != w:
+                self.fail(f"report line {i + 1}: got {g!r}, expected {w!r}")
+                break
+        self.fail(f"report: {len(got)} bytes / {len(got_lines) - 1} lines, "
+                  f"expected {len(expected)} bytes / {len(want_lines) - 1} lines")
+
+
+def report_bytes(paths):
+    return b"".join(p + b"\r\n" for p in paths)
+
+
+def check_not_hung(check, run):
+    if run.hung:
+        check.fail(f"the exe did not finish in time (screenshot: {run.screenshot}, "
+                   f"events: {run.log})")
+        return False
+    return True
+
+
+def check_scan_session(check, run, scanned, infected, opened_report: bool):
+    """One chosen folder, one final box with the counts, then the report
+    opened (or nothing opened) after the box, and exit code 0."""
+    if not check_not_hung(check, run):
+        return
+    dialogs = run.all("folder_dialog")
+    check.equal("folder dialogs shown", len(dialogs), 1)
+    if dialogs:
+        check.equal("folder dialog text", dialogs[0]["title_text"], DIALOG_TITLE_TEXT)
+        check.that("folder chosen in the dialog", dialogs[0].get("matched"),
+                   f"selection {dialogs[0].get('selection')}")
+    boxes = run.all("message_box")
+    check.equal("message boxes shown", [(b["title"], b["text"]) for b in boxes],
+                [(TITLE, final_text(scanned, infected))])
+    if boxes:
+        box = boxes[0]
+        check.equal("final box owner", box["owner"], 0)
+        check.equal("strip still shown with the final box", box["strip_visible"], False)
+        check.equal("programs started before the box was dismissed",
+                    box["started_before_dismiss"], 0)
+        check.equal("final box buttons", [b["id"] for b in box["buttons"]], [1])
+    started = [e["image"].lower() for e in run.all("process_started")]
+    titles = [e["title"] for e in run.all("opened_window")]
+    if opened_report:
+        check.equal("programs started by the open request", started, ["notepad.exe"])
+        check.that("the report opened in notepad", f"{REPORT} - Notepad" in titles,
+                   f"window titles {titles}")
+        started_at = run.index("process_started")
+        check.that("report opened after the box was dismissed",
+                   started_at is not None and started_at > run.index("message_box_dismissed"))
+    else:
+        check.equal("programs started by the open request", started, [])
+        check.equal("windows opened", titles, [])
+    check.equal("exit code", run.exit_code, 0)
+
+
+def check_strip(check, run):
+    """The strip as sampled while the scan ran: every sample must show the
+    same geometry, since the strip is placed before it is shown."""
+    samples = run.all("strip")
+    if not samples:
+        check.fail("progress strip never seen during the scan")
+        return
+    desktop_width = run.first("started")["desktop"][2]
+    x = int((desktop_width - 201) / 2)  # truncation toward zero
+    for sample in samples:
+        check.equal("strip rect", sample["rect"], [x, 2, 201, 41])
+        check.equal("strip client rect", sample["client"], [0, 0, 201, 41])
+        style, exstyle = sample["style"], sample["exstyle"]
+        check.equal("strip WS_POPUP|WS_VISIBLE", style & (WS_POPUP | WS_VISIBLE),
+                    WS_POPUP | WS_VISIBLE)
+        check.equal("strip frame styles", style & (WS_CAPTION | WS_BORDER | WS_THICKFRAME |
+                                                   WS_SYSMENU), 0)
+        check.equal("strip top-most tool window", exstyle & (WS_EX_TOPMOST | WS_EX_TOOLWINDOW),
+                    WS_EX_TOPMOST | WS_EX_TOOLWINDOW)
+        check.equal("strip owner", sample["owner"], 0)
+        check.equal("strip caption", sample["text"], "Dialog1")
+        bars = [(c["id"], c["class"], c["rect"], c["visible"],
+                 c["style"] & (WS_CHILD | WS_VISIBLE | PBS_SMOOTH)) for c in sample["children"]]
+        check.equal("strip bars", bars, [
+            (1001, "msctls_progress32", [0, 0, 200, 20], True, WS_CHILD | WS_VISIBLE | PBS_SMOOTH),
+            (1002, "msctls_progress32", [0, 21, 200, 20], True, WS_CHILD | WS_VISIBLE | PBS_SMOOTH),
+        ])
+    check.that("strip seen before the final box",
+               run.index("strip") < (run.index("message_box") or 10**9))
+
+
+class Suite:
+    def __init__(self, wine: Wine, work: Path):
+        self.wine = wine
+        self.work = work
+
+    def case_dir(self, name) -> Path:
+        folder = self.work / name
+        (folder / "drive").mkdir(parents=True)
+        self.wine.point_drive(folder / "drive")
+        return folder
+
+    def expected_walk(self, tree: Tree):
+        """The files the walk will visit, in its order, from the platform's
+        listings; and a check that they are exactly the fixture's files."""
+        listings = self.wine.listings(tree.narrow_root.decode("cp1252"))
+        order = walk_order(listings, tree.narrow_root)
+        known = tree.by_narrow_path()
+        if sorted(order) != sorted(known):
+            raise RuntimeError(f"fixture and listing disagree: listed only "
+                               f"{sorted(set(order) - set(known))[:5]}, missing "
+                               f"{sorted(set(known) - set(order))[:5]}")
+        return order, known
+
+    @staticmethod
+    def flagged_in_order(order, contents):
+        # A path holding '?' (a name the code page cannot represent) is never
+        # opened, so such a file is counted but not flagged.
+        return [p for p in order if b"?" not in p and is_flagged(contents[p])]
+
+
+CASES = []
+
+
+def case(function):
+    CASES.append(function)
+    return function
+
+
+# Each row: relative path, content, DOS attributes to set through Wine.
+MIXED_FILES = [
+    ("ruta.txt", b"C:\\Windows\\system32", ""),
+    ("linea.txt", b"C:\\Windows\r\n", ""),
+    ("varias.txt", b"cd /tmp\r\nls /\r\n", ""),
+    ("sin_separador.txt", b"hola mundo", ""),
+    ("dos.txt", b"a/", ""),
+    ("uno.txt", b"\\", ""),
+    ("vacio.txt", b"", ""),
+    ("menor.txt", b"a<b/c", ""),
+    ("mayor.txt", b"a>b/c", ""),
+    ("programa.exe", b"MZ\x90\x00\x03\x00/\\" + bytes(range(256)), ""),
+    ("acentos.txt", "ÜüÁÉÍÓÚáéíóúñÑ¿¡ª º´¨·çÇ/".encode("cp1252"), ""),
+    ("diéresis.txt", "ä/ö".encode("cp1252"), ""),
+    ("sinextension", b"x/y", ""),
+    ("con espacio.txt", b"a\\b", ""),
+    ("año/ñandú.txt", "c:/ñ".encode("cp1252"), ""),
+    ("€uro.txt", b"e/u", ""),
+    ("жук.txt", b"a/b", ""),
+    ("oculto.txt", b"h/1", "+h"),
+    ("sistema.txt", b"s/1", "+s"),
+    ("solo_lectura.txt", b"r/1", "+r"),
+    (".git/HEAD", b"ref: refs/heads/main", ""),
+    (".git/config", b"[core]\n\tbare = false\n", ""),
+    (".git/objects/ab/cdef01", b"x\x01\x2b\x49\xca\xcf\x4f", ""),
+    ("/".join(["nivel"] * 12) + "/medio.txt", b"m/1", ""),
+    ("/".join(["nivel"] * 24) + "/fondo.txt", b"f\\1", ""),
+]
+
+
+@case
+def mixed_tree(suite: Suite, check: Check):
+    folder = suite.case_dir("mixed_tree")
+    tree = Tree(folder / "drive" / "Datos", b"T:\\Datos\\")
+    for rel, content, attributes in MIXED_FILES:
+        path = tree.file(rel, content)
+        if attributes:
+            suite.wine.set_attributes(path, attributes)
+    tree.folder("vacia")
+    tree.folder("vacia2/sub")
+    # Enough keyboard-only files to keep the strip up for a few seconds.
+    rng = random.Random(1001)
+    letters = bytes(sorted(KEYBOARD_BYTES))
+    for i in range(200):
+        text = bytes(rng.choice(letters) for _ in range(rng.randint(2, 14)))
+        tree.file(f"relleno/r{i:03}.txt", text + (b"/" if i % 3 == 0 else b""))
+
+    order, contents = suite.expected_walk(tree)
+    flagged = suite.flagged_in_order(order, contents)
+    app = fresh_app(folder, suite.wine.escaner_exe)
+    run = suite.wine.run("mixed_tree", app, choose="T:\\Datos", timeout=120)
+
+    check_scan_session(check, run, len(order), len(flagged), opened_report=True)
+    check.report(app, report_bytes(flagged))
+    check_strip(check, run)
+    # The rows the tree is built to show, looked up in the report itself.
+    report = (app / REPORT).read_bytes().split(CRLF) if (app / REPORT).exists() else []
+    for rel, want in [("ruta.txt", True), ("linea.txt", False), ("varias.txt", False),
+                      ("dos.txt", True), ("uno.txt", False), ("vacio.txt", False),
+                      ("menor.txt", False), ("mayor.txt", True), ("programa.exe", False),
+                      ("acentos.txt", True), ("diéresis.txt", False), ("sinextension", True),
+                      ("año/ñandú.txt", True), ("€uro.txt", True), ("жук.txt", False),
+                      ("oculto.txt", True), ("sistema.txt", True), ("solo_lectura.txt", True),
+                      (".git/HEAD", True), (".git/config", False), (MIXED_FILES[-1][0], True)]:
+        check.equal(f"{rel} in the report", tree.narrow(rel) in report, want)
+
+
+def generated_tree(tree: Tree, seed: int, files: int):
+    """Random folders and contents of the kinds that decide the outcome."""
+    rng = random.Random(seed)
+    keyboard = bytes(sorted(KEYBOARD_BYTES))
+    plain = bytes(sorted(KEYBOARD_BYTES - set(b"\\/")))
+    outside = bytes(b for b in range(256) if b not in KEYBOARD_BYTES)
+    folders = [""]
+    for i in range(60):
+        parent = rng.choice(folders)
+        folders.append(f"{parent}d{i:02}/" if parent or i % 2 else f"d{i:02}/")
+
+    def content():
+        kind = rng.randrange(8)
+        length = rng.randint(2, 16)
+        if kind == 0:  # binary
+            return bytes(rng.randrange(256) for _ in range(rng.randint(1, 48)))
+        if kind == 1:  # keyboard text with a separator
+            text = bytearray(rng.choice(plain) for _ in range(length))
+            text[rng.randrange(length)] = rng.choice(b"\\/")
+            return bytes(text)
+        if kind == 2:  # keyboard text, no separator
+            return bytes(rng.choice(plain) for _ in range(length))
+        if kind == 3:  # keyboard text with a separator and one byte outside
+            text = bytearray(rng.choice(keyboard) for _ in range(length))
+            text[rng.randrange(length)] = rng.choice(b"\\/")
+            text[rng.randrange(length)] = rng.choice(outside)
+            return bytes(text)
+        if kind == 4:  # a line of keyboard text and its line end
+            return bytes(rng.choice(keyboard) for _ in range(length)) + b"\r\n"
+        if kind == 5:  # zero or one byte
+            return bytes(rng.choice(b"\\/a") for _ in range(rng.randint(0, 1)))
+        return bytes(rng.choice(keyboard) for _ in range(length))
+
+    for i in range(files):
+        tree.file(f"{rng.choice(folders)}f{i:04}.dat", content())
+
+
+@case
+def decisions_match_rule(suite: Suite, check: Check):
+    folder = suite.case_dir("decisions_match_rule")
+    tree = Tree(folder / "drive" / "gen", b"T:\\gen\\")
+    generated_tree(tree, seed=20240611, files=2000)
+    expected = {tree.narrow(rel) for rel, content in tree.files.items() if is_flagged(content)}
+    app = fresh_app(folder, suite.wine.escaner_exe)
+    run = suite.wine.run("decisions_match_rule", app, choose="T:\\gen", timeout=240)
+
+    check_scan_session(check, run, len(tree.files), len(expected), opened_report=True)
+    report = (app / REPORT).read_bytes() if (app / REPORT).exists() else b""
+    lines = report.split(b"\r\n")
+    check.equal("report ends with a line end", lines[-1], b"")
+    got = lines[:-1]
+    check.equal("paths reported twice", len(got) - len(set(got)), 0)
+    check.equal("flagged but not by the rule", sorted(set(got) - expected)[:10], [])
+    check.equal("flagged by the rule but not reported", sorted(expected - set(got))[:10], [])
+
+
+@case
+def cancel_removes_old_report(suite: Suite, check: Check):
+    folder = suite.case_dir("cancel_removes_old_report")
+    app = fresh_app(folder, suite.wine.escaner_exe)
+    (app / REPORT).write_bytes(b"T:\\viejo.txt\r\n")
+    attributes = suite.wine.set_attributes(app / REPORT, "+r", "+h")
+    check.equal("old report made read-only and hidden", attributes & 0x3, 0x3)
+    run = suite.wine.run("cancel_removes_old_report", app, choose=None, timeout=60)
+
+    if not check_not_hung(check, run):
+        return
+    check.equal("folder dialog actions", [d["action"] for d in run.all("folder_dialog")],
+                ["cancel"])
+    check.equal("message boxes shown", [(b["title"], b["text"]) for b in run.all("message_box")],
+                [(TITLE, APOLOGY)])
+    check.equal("strip windows", [w for w in run.all("window") if w["kind"] == "strip"], [])
+    check.equal("programs started", run.all("process_started"), [])
+    check.report(app, None)
+    check.equal("exit code", run.exit_code, 0)
+
+
+@case
+def tree_without_files(suite: Suite, check: Check):
+    folder = suite.case_dir("tree_without_files")
+    tree = Tree(folder / "drive" / "Vacio", b"T:\\Vacio\\")
+    for rel in ["a/b/c", "d", ".oculta/e"]:
+        tree.folder(rel)
+    app = fresh_app(folder, suite.wine.escaner_exe)
+    (app / REPORT).write_bytes(b"T:\\viejo.txt\r\n")
+    run = suite.wine.run("tree_without_files", app, choose="T:\\Vacio", timeout=60, open_wait=3)
+
+    check_scan_session(check, run, 0, 0, opened_report=False)
+    check.report(app, None)
+
+
+@case
+def drive_root_from_other_directory(suite: Suite, check: Check):
+    folder = suite.case_dir("drive_root_from_other_directory")
+    tree = Tree(folder / "drive", b"T:\\")
+    for rel, content in [("raiz.txt", b"r/t"), ("raiz.bin", b"\x00/"),
+                         ("carpeta/dentro.txt", b"d\\e"), ("carpeta/otra/mas.txt", b"m/a/s")]:
+        tree.file(rel, content)
+    elsewhere = folder / "elsewhere"
+    elsewhere.mkdir()
+    order, contents = suite.expected_walk(tree)
+    flagged = suite.flagged_in_order(order, contents)
+    app = fresh_app(folder, suite.wine.escaner_exe)
+    run = suite.wine.run("drive_root_from_other_directory", app, choose="T:\\",
+                         cwd=windows_path(elsewhere), timeout=60)
+
+    check_scan_session(check, run, len(order), len(flagged), opened_report=True)
+    check.equal("flagged paths", flagged,
+                [b"T:\\raiz.txt", b"T:\\carpeta\\dentro.txt", b"T:\\carpeta\\otra\\mas.txt"])
+    check.report(app, report_bytes(flagged))
+    check.equal("files written to the current directory", sorted(elsewhere.iterdir()), [])
+
+
+COMMAND_LINES = [
+    "/?",
+    "-s T:\\ --verbose",
+    '"T:\\otra carpeta" \\\\servidor\\recurso',
+    "año %PATH% ^& | > salida.txt",
+]
+
+
+@case
+def command_line_ignored(suite: Suite, check: Check):
+    folder = suite.case_dir("command_line_ignored")
+    tree = Tree(folder / "drive" / "Args", b"T:\\Args\\")
+    for rel, content in [("a.txt", b"a/b"), ("b.txt", b"a\r\n"), ("c/d.txt", b"c\\d")]:
+        tree.file(rel, content)
+    order, contents = suite.expected_walk(tree)
+    flagged = suite.flagged_in_order(order, contents)
+    for i, args in enumerate(COMMAND_LINES):
+        app = fresh_app(folder / f"run{i}", suite.wine.escaner_exe)
+        run = suite.wine.run(f"command_line_ignored-{i}", app, choose="T:\\Args", args=args,
+                             cwd=windows_path(app), timeout=60)
+        sub = Check()
+        check_scan_session(sub, run, len(order), len(flagged), opened_report=True)
+        sub.report(app, report_bytes(flagged))
+        check.failures += [f"arguments {args!r}: {f}" for f in sub.failures]
+        check.that(f"no file made from the arguments ({args!r})",
+                   sorted(p.name for p in app.iterdir()) == ["Escaner.exe", REPORT],
+                   str(sorted(p.name for p in app.iterdir())))
+
+
+@case
+def refused_platform(suite: Suite, check: Check):
+    folder = suite.case_dir("refused_platform")
+    app = fresh_app(folder, suite.wine.escaner_exe)
+    old = b"T:\\viejo.txt\r\n"
+    (app / REPORT).write_bytes(old)
+    before = (app / REPORT).stat().st_mtime_ns
+    key = "HKCU\\Software\\Wine\\AppDefaults\\Escaner.exe"
+    suite.wine.reg("add", key, "/v", "Version", "/d", "win98", "/f")
+    try:
+        run = suite.wine.run("refused_platform", app, choose=None, timeout=60, open_wait=3)
+    finally:
+        suite.wine.reg("delete", key, "/f")
+
+    if not check_not_hung(check, run):
+        return
+    # No title is given, so the box shows the system's default, "Error".
+    check.equal("message boxes shown", [(b["title"], b["text"]) for b in run.all("message_box")],
+                [("Error", "Win98 No Support")])
+    check.equal("folder dialogs", run.all("folder_dialog"), [])
+    check.equal("strip windows", [w for w in run.all("window") if w["kind"] == "strip"], [])
+    check.equal("programs started", run.all("process_started"), [])
+    check.equal("exit code", run.exit_code, 255)
+    check.equal("old report content", (app / REPORT).read_bytes(), old)
+    check.equal("old report untouched", (app / REPORT).stat().st_mtime_ns, before)
+
+
+def main():
+    if len(sys.argv) < 2:
+        print("usage: e2e_cases.py BUILD_DIR [CASE ...]", file=sys.stderr)
+        return 2
+    build_dir = Path(sys.argv[1]).resolve()
+    wanted = sys.argv[2:]
+    for needed in ["Escaner.exe", "driver.exe"]:
+        if not (build_dir / needed).exists():
+            print(f"FAIL setup: {build_dir / needed} not built")
+            return 1
+    results = build_dir / "e2e-results"
+    shutil.rmtree(results, ignore_errors=True)
+    results.mkdir()
+    work = Path(tempfile.mkdtemp(prefix="escaner-e2e."))
+    failed = []
+    try:
+        wine = Wine(build_dir, work, results)
+        acp = next(e for e in wine.driver("list", "T:\\") if e["event"] == "code_pages")["acp"]
+        if acp != 1252:
+            print(f"FAIL setup: ANSI code page is {acp}, the expected bytes assume 1252")
+            return 1
+        suite = Suite(wine, work)
+        for function in CASES:
+            name = function.__name__
+            if wanted and name not in wanted:
+                continue
+            check = Check()
+            started = time.monotonic()
+            try:
+                function(suite, check)
+            except Exception:
+                check.fail("error in the case itself:\n" + traceback.format_exc())
+            seconds = time.monotonic() - started
+            if check.failures:
+                failed.append(name)
+                print(f"FAIL {name} ({seconds:.1f} s)")
+                for failure in check.failures:
+                    print(f"     {failure}")
+            else:
+                print(f"PASS {name} ({seconds:.1f} s)")
+            sys.stdout.flush()
+    finally:
+        if failed:
+            print(f"fixtures kept in {work}; driver events in {results}")
+        else:
+            shutil.rmtree(work, ignore_errors=True)
+    print(f"{'FAILED' if failed else 'PASSED'}: {len(failed)} of the cases failed"
+          if failed else "PASSED: all cases")
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
