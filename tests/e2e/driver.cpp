@@ -79,9 +79,13 @@ std::string Format(const char* format, ...) {
   return buffer;
 }
 
-// One event per line, flushed at once: the caller reads them live.
+const ULONGLONG kStartTick = GetTickCount64();
+
+// One event per line, written at once: the caller reads them live. Each
+// carries "t", milliseconds since the driver started.
 void Emit(const std::string& json) {
-  std::string line = json + "\n";
+  std::string line = "{\"t\":" + std::to_string(GetTickCount64() - kStartTick) + "," +
+                     json.substr(1) + "\n";
   DWORD written = 0;
   WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), line.data(), static_cast<DWORD>(line.size()),
             &written, nullptr);
@@ -415,8 +419,12 @@ class Run {
         if (kind == Kind::Strip) SampleStrip(window);
         if (kind == Kind::MessageBox && !handled_.count(window)) AnswerMessageBox(window);
       }
+      NoteStripClosed();
       NoteDescendants();
-      if (WaitForSingleObject(process_, kPollMs) == WAIT_OBJECT_0) return true;
+      if (WaitForSingleObject(process_, kPollMs) == WAIT_OBJECT_0) {
+        NoteStripClosed();
+        return true;
+      }
       if (deadline_.Passed()) return false;
     }
   }
@@ -494,7 +502,17 @@ class Run {
       first = false;
     }
     sample += "]";
+    // What the bars show on the screen, a few pixels in from their left end.
+    HDC screen = GetDC(nullptr);
+    COLORREF fileBar = GetPixel(screen, window.left + 3, window.top + 10);
+    COLORREF overallBar = GetPixel(screen, window.left + 3, window.top + 31);
+    ReleaseDC(nullptr, screen);
+    // The scan may have closed the strip while it was being read.
+    if (!IsWindowVisible(strip)) return;
     ++stripSamples_;
+    if (!firstStripTick_) firstStripTick_ = GetTickCount64();
+    ++fileBarColours_[fileBar];
+    ++overallBarColours_[overallBar];
     if (sample != lastStripSample_) {
       Emit(Format("{\"event\":\"strip\",\"sample\":%d,\"strip_id\":%lu,", stripSamples_,
                   static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(strip))) +
@@ -502,6 +520,27 @@ class Run {
       lastStripSample_ = sample;
     }
     lastStrip_ = strip;
+  }
+
+  static std::string JsonColours(const std::map<COLORREF, int>& colours) {
+    std::string out = "{";
+    for (auto& [colour, count] : colours) {
+      if (out.size() > 1) out += ",";
+      out += Format("\"%06lx\":%d", static_cast<unsigned long>(colour), count);
+    }
+    return out + "}";
+  }
+
+  // Once, when the strip has gone: how long it was seen and which colours
+  // its bars showed (COLORREF 0x00BBGGRR, with how many samples each).
+  void NoteStripClosed() {
+    if (!lastStrip_ || stripClosed_ || (IsWindow(lastStrip_) && IsWindowVisible(lastStrip_)))
+      return;
+    stripClosed_ = true;
+    Emit(Format("{\"event\":\"strip_closed\",\"samples\":%d,\"seen_ms\":%llu,", stripSamples_,
+                GetTickCount64() - firstStripTick_) +
+         "\"file_bar_colours\":" + JsonColours(fileBarColours_) +
+         ",\"overall_bar_colours\":" + JsonColours(overallBarColours_) + "}");
   }
 
   void AnswerMessageBox(HWND box) {
@@ -638,6 +677,10 @@ class Run {
   HWND lastStrip_ = nullptr;
   std::string lastStripSample_;
   int stripSamples_ = 0;
+  ULONGLONG firstStripTick_ = 0;
+  bool stripClosed_ = false;
+  std::map<COLORREF, int> fileBarColours_;
+  std::map<COLORREF, int> overallBarColours_;
 };
 
 // ---------------------------------------------------------------- attrib, list

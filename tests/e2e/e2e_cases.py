@@ -145,6 +145,12 @@ def check_strip(check, run):
             (1001, "msctls_progress32", [0, 0, 200, 20], True, WS_CHILD | WS_VISIBLE | PBS_SMOOTH),
             (1002, "msctls_progress32", [0, 21, 200, 20], True, WS_CHILD | WS_VISIBLE | PBS_SMOOTH),
         ])
+    # OverallBar is never given a colour: gold, orange or red on it would be
+    # a bar operation aimed at the wrong bar.
+    closed = run.first("strip_closed") or {}
+    palette = {"00d7ff": "gold", "00a5ff": "orange", "0000ff": "red"}
+    check.equal("colours seen on OverallBar",
+                sorted(palette[c] for c in closed.get("overall_bar_colours", {}) if c in palette), [])
     check.that("strip seen before the final box",
                run.index("strip") < (run.index("message_box") or 10**9))
 
@@ -163,7 +169,7 @@ class Suite:
     def expected_walk(self, tree: Tree):
         """The files the walk will visit, in its order, from the platform's
         listings; and a check that they are exactly the fixture's files."""
-        listings = self.wine.listings(tree.narrow_root.decode("cp1252"))
+        listings = tree.listings = self.wine.listings(tree.narrow_root.decode("cp1252"))
         order = walk_order(listings, tree.narrow_root)
         known = tree.by_narrow_path()
         if sorted(order) != sorted(known):
@@ -214,6 +220,8 @@ MIXED_FILES = [
     (".git/objects/ab/cdef01", b"x\x01\x2b\x49\xca\xcf\x4f", ""),
     ("/".join(["nivel"] * 12) + "/medio.txt", b"m/1", ""),
     ("/".join(["nivel"] * 24) + "/fondo.txt", b"f\\1", ""),
+    # Its only separator is its last byte: flagged only when read whole.
+    ("grande.txt", b"abcdefghij" * 30000 + b"/", ""),
 ]
 
 
@@ -224,7 +232,9 @@ def mixed_tree(suite: Suite, check: Check):
     for rel, content, attributes in MIXED_FILES:
         path = tree.file(rel, content)
         if attributes:
-            suite.wine.set_attributes(path, attributes)
+            bits = {"+r": 0x1, "+h": 0x2, "+s": 0x4}[attributes]
+            if not suite.wine.set_attributes(path, attributes) & bits:
+                raise RuntimeError(f"Wine did not keep {attributes} on {rel}")
     tree.folder("vacia")
     tree.folder("vacia2/sub")
     # Enough keyboard-only files to keep the strip up for a few seconds.
@@ -236,6 +246,10 @@ def mixed_tree(suite: Suite, check: Check):
 
     order, contents = suite.expected_walk(tree)
     flagged = suite.flagged_in_order(order, contents)
+    # Wine marks dot-names hidden: .git shows that hidden folders are entered.
+    git = [a for a, name in tree.listings[tree.narrow_root][1] if name == b".git"]
+    if git != [0x12]:
+        raise RuntimeError(f".git listed with attributes {git}, expected a hidden folder")
     app = fresh_app(folder, suite.wine.escaner_exe)
     run = suite.wine.run("mixed_tree", app, choose="T:\\Datos", timeout=120)
 
@@ -248,7 +262,7 @@ def mixed_tree(suite: Suite, check: Check):
                       ("dos.txt", True), ("uno.txt", False), ("vacio.txt", False),
                       ("menor.txt", False), ("mayor.txt", True), ("programa.exe", False),
                       ("acentos.txt", True), ("diéresis.txt", False), ("sinextension", True),
-                      ("año/ñandú.txt", True), ("€uro.txt", True), ("жук.txt", False),
+                      ("año/ñandú.txt", True), ("€uro.txt", True), ("жук.txt", False), ("grande.txt", True),
                       ("oculto.txt", True), ("sistema.txt", True), ("solo_lectura.txt", True),
                       (".git/HEAD", True), (".git/config", False), (MIXED_FILES[-1][0], True)]:
         check.equal(f"{rel} in the report", tree.narrow(rel) in report, want)
