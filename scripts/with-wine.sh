@@ -51,5 +51,9 @@ fi
 
 wineserver -p
 cleanup_cmds=("wineserver -k" "${cleanup_cmds[@]}")
+# Start Wine's background processes (services, explorer) now, with no pipe
+# to inherit: started by the first test instead, they would hold ctest's
+# output pipe open and its test listing would wait until its timeout.
+wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 
 "$@"
