@@ -1,0 +1,57 @@
+#include "platform/win32/win32_platform.h"
+
+#include <shellapi.h>
+
+#include "platform/win32/ansi_text.h"
+#include "ui/progress_window.h"
+
+namespace escaner::win32 {
+
+Win32Platform::Win32Platform() { readPath_.reserve(2 * MAX_PATH); }
+
+std::u16string Win32Platform::ModuleFolder() {
+  // A buffer of 264 characters of which 260 are offered; the folder is what
+  // comes before the last backslash, the backslash included.
+  wchar_t path[264] = {};
+  const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  const std::wstring_view whole(path, length);
+  const std::size_t lastBackslash = whole.rfind(L'\\');
+  if (lastBackslash == std::wstring_view::npos) return {};
+  return FromWide(whole.substr(0, lastBackslash + 1));
+}
+
+void Win32Platform::ShowMessage(std::string_view text, std::string_view title) {
+  MessageBoxW(nullptr, AnsiToWide(text).c_str(), AnsiToWide(title).c_str(), MB_OK);
+}
+
+void Win32Platform::ShellOpen(std::string_view operation, const std::u16string& file) {
+  // The shell gets the narrow path: a folder name the code page cannot
+  // represent makes this request fail, silently.
+  const std::string operationText(operation);
+  const std::string fileText = WideToAnsi(ToWide(file));
+  ShellExecuteA(nullptr, operationText.c_str(), fileText.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void Win32Platform::ShowProgressWindow() { ui::ShowProgressWindow(nullptr); }
+
+void Win32Platform::ResetProgressBar(Bar bar) {
+  ui::ResetProgressBar(ui::ProgressWindowHandle, static_cast<int>(bar));
+}
+
+void Win32Platform::SetBarPosition(Bar bar, std::int32_t position) {
+  ui::SetBarPosition(ui::ProgressWindowHandle, static_cast<int>(bar), position);
+}
+
+void Win32Platform::SetBarColor(Bar bar, std::uint32_t color) {
+  ui::SetBarColor(ui::ProgressWindowHandle, static_cast<int>(bar), static_cast<COLORREF>(color));
+}
+
+void Win32Platform::RepaintNow(PaintTarget target) {
+  ui::RepaintNow(ui::ProgressWindowHandle, static_cast<int>(target));
+}
+
+void Win32Platform::ShowNoActivate() { ui::ShowNoActivate(ui::ProgressWindowHandle); }
+
+void Win32Platform::CloseProgressWindow() { ui::CloseProgressWindow(ui::ProgressWindowHandle); }
+
+}  // namespace escaner::win32

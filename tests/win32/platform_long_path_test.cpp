@@ -1,0 +1,89 @@
+// Paths of MAX_PATH characters and more: the walk builds them from listed
+// names, and the file layer must open them whole instead of cutting them.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/win32/long_path.h"
+#include "platform/win32/win32_platform.h"
+#include "win32/temp_tree.h"
+
+namespace {
+
+using escaner::FileHandle;
+using escaner::kNoFile;
+using escaner::win32::UseLongPathForm;
+using escaner::win32::Win32Platform;
+using escaner_test::Exists;
+using escaner_test::MakeFile;
+using escaner_test::MakeFolder;
+using escaner_test::ReadWholeFile;
+using escaner_test::TempFolder;
+
+TEST(UseLongPathForm, RewritesOnlyAbsolutePathsTooLongForTheOrdinaryForm) {
+  const std::wstring longTail(MAX_PATH, L'x');
+  const std::wstring tail259(MAX_PATH - 1 - 3, L'x');  // "C:\" + 256 = 259 characters
+  struct Case {
+    std::wstring in;
+    std::wstring out;
+  };
+  const Case cases[] = {
+      {L"C:\\" + tail259, L"C:\\" + tail259},  // 259: still fits
+      {L"C:\\" + tail259 + L"y", L"\\\\?\\C:\\" + tail259 + L"y"},  // 260
+      {L"d:\\" + longTail, L"\\\\?\\d:\\" + longTail},
+      {L"\\\\server\\share\\" + longTail, L"\\\\?\\UNC\\server\\share\\" + longTail},
+      {L"\\\\?\\C:\\" + longTail, L"\\\\?\\C:\\" + longTail},
+      {L"\\\\.\\C:\\" + longTail, L"\\\\.\\C:\\" + longTail},
+      {L"relative\\" + longTail, L"relative\\" + longTail},
+      {L"C:relative" + longTail, L"C:relative" + longTail},
+      {L"\\rooted\\" + longTail, L"\\rooted\\" + longTail},
+      {L"C:\\short", L"C:\\short"},
+      {L"", L""},
+  };
+  for (const Case& c : cases) {
+    std::wstring path = c.in;
+    UseLongPathForm(path);
+    EXPECT_TRUE(path == c.out) << "for a path of " << c.in.size() << " characters starting "
+                               << escaner_test::Narrow(c.in.substr(0, 16));
+  }
+}
+
+// Files whose full paths lie around and past MAX_PATH are read whole
+// through the plain path the walk builds.
+TEST(LongPathReading, OpensFilesPastMaxPathWhole) {
+  TempFolder temp;
+  std::wstring folder = temp.Path();
+  // Deep enough that a file name of 1 to 100 characters reaches any length
+  // from below 259 to 300 and more.
+  while (folder.size() < 200) {
+    folder += std::wstring(40, L'd') + L"\\";
+    MakeFolder(folder);
+  }
+  Win32Platform platform;
+  for (const std::size_t total : {std::size_t{259}, std::size_t{260}, std::size_t{261}, std::size_t{300}}) {
+    SCOPED_TRACE(total);
+    ASSERT_GT(total, folder.size());
+    const std::wstring path = folder + std::wstring(total - folder.size(), L'f');
+    ASSERT_EQ(path.size(), total);
+    const std::string content = "C:\\long\\" + std::to_string(total);
+    MakeFile(path, content);
+
+    const FileHandle file = platform.OpenForReading(escaner_test::Narrow(path));
+    ASSERT_NE(file, kNoFile);
+    EXPECT_EQ(platform.FileSize(file), content.size());
+    char bytes[64] = {};
+    EXPECT_EQ(platform.Read(file, bytes, sizeof bytes), content.size());
+    EXPECT_EQ(std::string(bytes), content);
+    platform.Close(file);
+  }
+  // A long path that names nothing is neither created nor cut down to the
+  // shorter path of a file that exists.
+  const std::wstring missing = folder + std::wstring(60, L'g');
+  const std::wstring decoy = missing.substr(0, 255);
+  MakeFile(decoy, "decoy");
+  EXPECT_EQ(platform.OpenForReading(escaner_test::Narrow(missing)), kNoFile);
+  EXPECT_FALSE(Exists(missing));
+  EXPECT_EQ(ReadWholeFile(decoy), "decoy");
+}
+
+}  // namespace
