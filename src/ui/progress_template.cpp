@@ -28,12 +28,12 @@ ProgressTemplate::ProgressTemplate(int x) {
   word(kStripTop);
   word(kStripWidth);
   word(kStripHeight);
-  word(0);       // no menu
-  word(0);       // the predefined dialog class
-  text(L" ");    // title; the caption is set after creation
-  word(8);       // pointsize
-  word(400);     // weight
-  word(0);       // italic (low byte) and charset (high byte)
+  word(0);     // no menu
+  word(0);     // the predefined dialog class
+  text(L" ");  // title; the caption is set after creation
+  word(8);     // pointsize
+  word(400);   // weight
+  word(0);     // italic (low byte) and charset (high byte)
   text(L"MS Sans Serif");
 }
 

@@ -17,8 +17,8 @@ constexpr DWORD kBarStyle = WS_CHILD | WS_VISIBLE | PBS_SMOOTH;
 static_assert(kBarStyle == 0x50000001);
 
 // Placed in pixels without moving it in the z-order, activating or painting it.
-constexpr UINT kPlacementFlags = SWP_NOZORDER | SWP_NOREDRAW | SWP_NOACTIVATE | SWP_NOCOPYBITS |
-                                 SWP_NOOWNERZORDER | SWP_NOSENDCHANGING;
+constexpr UINT kPlacementFlags =
+    SWP_NOZORDER | SWP_NOREDRAW | SWP_NOACTIVATE | SWP_NOCOPYBITS | SWP_NOOWNERZORDER | SWP_NOSENDCHANGING;
 static_assert(kPlacementFlags == 0x071C);
 
 struct BarLayout {
@@ -97,9 +97,9 @@ int ShowProgressWindow(HWND owner) {
 
   for (const BarLayout& layout : kBars) {
     // Pixels, not dialog units.
-    HWND bar = CreateWindowExW(0, PROGRESS_CLASSW, layout.text, kBarStyle, layout.x, layout.y, layout.width,
-                               layout.height, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(layout.id)),
-                               instance, nullptr);
+    HWND bar =
+        CreateWindowExW(0, PROGRESS_CLASSW, layout.text, kBarStyle, layout.x, layout.y, layout.width, layout.height,
+                        window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(layout.id)), instance, nullptr);
     SendMessageW(bar, WM_SETFONT, static_cast<WPARAM>(font), TRUE);
     SendMessageW(bar, CCM_SETUNICODEFORMAT, 1, 0);
   }

@@ -144,8 +144,8 @@ class CommonControls6 {
     ActivateActCtx(context_, &cookie_);
     module_ = LoadLibraryW(L"comctl32.dll");
     using InitProc = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
-    auto init = reinterpret_cast<InitProc>(
-        reinterpret_cast<void (*)()>(GetProcAddress(module_, "InitCommonControlsEx")));
+    auto init =
+        reinterpret_cast<InitProc>(reinterpret_cast<void (*)()>(GetProcAddress(module_, "InitCommonControlsEx")));
     INITCOMMONCONTROLSEX controls{sizeof controls, 0x706F};  // as the start-up registers them
     if (init != nullptr) init(&controls);
   }
@@ -197,9 +197,9 @@ TEST(StripLeft, CentresOnTheDesktopTruncatingTowardZero) {
     int x;
   };
   const Case cases[] = {
-      {1920, 859}, {1366, 582}, {1280, 539}, {1024, 411}, {800, 299},
-      {201, 0},    {200, 0},  // -1 / 2 truncates to 0, not -1
-      {150, -25},               // partly off the screen, not clamped
+      {1920, 859}, {1366, 582}, {1280, 539}, {1024, 411},
+      {800, 299},  {201, 0},    {200, 0},  // -1 / 2 truncates to 0, not -1
+      {150, -25},                          // partly off the screen, not clamped
   };
   for (const Case& c : cases) EXPECT_EQ(StripLeft(c.desktopWidth), c.x) << "desktop " << c.desktopWidth;
 }
@@ -233,8 +233,8 @@ TEST_F(ProgressStrip, IsA201By41StripTwoPixelsBelowTheTopCentre) {
 
 TEST_F(ProgressStrip, FollowsTheOwnersClientOrigin) {
   CloseProgressWindow(Strip());
-  HWND owner = CreateWindowExW(0, L"STATIC", L"owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 150, 400, 300,
-                               nullptr, nullptr, nullptr, nullptr);
+  HWND owner = CreateWindowExW(0, L"STATIC", L"owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 150, 400, 300, nullptr,
+                               nullptr, nullptr, nullptr);
   ASSERT_NE(owner, nullptr);
   POINT origin{0, 0};
   ClientToScreen(owner, &origin);
@@ -251,15 +251,15 @@ TEST_F(ProgressStrip, IsACaptionlessTopMostToolDialog) {
   EXPECT_EQ(TextOf(Strip()), L"Dialog1");
   const auto style = static_cast<DWORD>(GetWindowLongW(Strip(), GWL_STYLE));
   const auto exStyle = static_cast<DWORD>(GetWindowLongW(Strip(), GWL_EXSTYLE));
-  EXPECT_EQ(style, 0x94000054u);  // WS_POPUP|WS_CLIPSIBLINGS|WS_VISIBLE|DS_SETFONT|DS_NOFAILCREATE|DS_3DLOOK
+  EXPECT_EQ(style, 0x94000054u);    // WS_POPUP|WS_CLIPSIBLINGS|WS_VISIBLE|DS_SETFONT|DS_NOFAILCREATE|DS_3DLOOK
   EXPECT_EQ(exStyle, 0x00010088u);  // WS_EX_CONTROLPARENT|WS_EX_TOOLWINDOW|WS_EX_TOPMOST
   EXPECT_EQ(style & (WS_CAPTION | WS_BORDER | WS_THICKFRAME | WS_SYSMENU), 0u);
   EXPECT_EQ(exStyle & WS_EX_APPWINDOW, 0u) << "no taskbar button";
 }
 
 TEST_F(ProgressStrip, StaysAboveAnOrdinaryWindowShownLater) {
-  HWND ordinary = CreateWindowExW(0, L"STATIC", L"ordinary", WS_POPUP | WS_VISIBLE, 0, 0, 1000, 300, nullptr,
-                                  nullptr, nullptr, nullptr);
+  HWND ordinary = CreateWindowExW(0, L"STATIC", L"ordinary", WS_POPUP | WS_VISIBLE, 0, 0, 1000, 300, nullptr, nullptr,
+                                  nullptr, nullptr);
   ASSERT_NE(ordinary, nullptr);
   SetWindowPos(ordinary, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
   bool stripSeenFirst = false;
@@ -321,8 +321,13 @@ TEST_F(ProgressStrip, BarsHoldPositionsWithinTheirRange) {
     LRESULT held;
   };
   const Case cases[] = {
-      {37, 37}, {100, 100}, {0, 0}, {150, 100}, {-5, 0},
-      {std::numeric_limits<std::int32_t>::max(), 100}, {std::numeric_limits<std::int32_t>::min(), 0},
+      {37, 37},
+      {100, 100},
+      {0, 0},
+      {150, 100},
+      {-5, 0},
+      {std::numeric_limits<std::int32_t>::max(), 100},
+      {std::numeric_limits<std::int32_t>::min(), 0},
   };
   for (unsigned frame : {kDefaultFrameMilliseconds, 0u}) {
     SetFrameInterval(frame);
@@ -349,8 +354,7 @@ TEST_F(ProgressStrip, BarsShowTheScanColours) {
     for (int id : {kFileBarId, kOverallBarId}) {
       SetBarPosition(Strip(), id, 100);
       for (const Case& c : cases) {
-        SCOPED_TRACE(::testing::Message() << "frame " << frame << " bar " << id << " colour " << std::hex
-                                          << c.color);
+        SCOPED_TRACE(::testing::Message() << "frame " << frame << " bar " << id << " colour " << std::hex << c.color);
         SetBarColor(Strip(), id, c.color);
         RepaintNow(Strip(), id);
         FlushProgressWindow(Strip());
