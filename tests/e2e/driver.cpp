@@ -406,6 +406,7 @@ class Run {
 
   // Handles each window of the exe as it appears, until the exe ends.
   bool WatchUntilExit() {
+    ULONGLONG nextSnapshot = 0;
     for (;;) {
       for (HWND window : TopLevelWindowsOf({pid_})) {
         if (!IsWindowVisible(window)) continue;
@@ -420,7 +421,12 @@ class Run {
         if (kind == Kind::MessageBox && !handled_.count(window)) AnswerMessageBox(window);
       }
       NoteStripClosed();
-      NoteDescendants();
+      // A process snapshot is slow next to the window reads: take one now and
+      // then, so the short-lived strip is sampled often.
+      if (GetTickCount64() >= nextSnapshot) {
+        NoteDescendants();
+        nextSnapshot = GetTickCount64() + 100;
+      }
       if (WaitForSingleObject(process_, kPollMs) == WAIT_OBJECT_0) {
         NoteStripClosed();
         return true;
@@ -462,14 +468,19 @@ class Run {
     std::vector<std::wstring> chain;
     int attempts = 0;
     bool matched = false;
-    while (attempts < 2 && !matched) {
+    // The tree may still be filling in: try again a few times before giving up.
+    Deadline tries = deadline_.Within(10);
+    while (attempts < 5 && !matched && !tries.Passed()) {
       ++attempts;
-      SendWithDeadline(dialog, BFFM_SETSELECTIONA, TRUE, path.At(0), 5000);
+      SendWithDeadline(dialog, BFFM_SETSELECTIONA, TRUE, path.At(0), tries.RemainingMs());
       chain = SelectionChain(process_, tree);
       matched = SelectionMatches(chain, options_.choose);
       if (!matched) Sleep(300);
     }
-    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    // Confirming a selection that is not the wanted folder would scan some
+    // other tree (the desktop, a whole drive): cancel instead, so the case
+    // fails on its folder rather than on what that tree happens to hold.
+    PostMessageW(dialog, WM_COMMAND, matched ? IDOK : IDCANCEL, 0);
     Emit(event + ",\"action\":\"choose\",\"folder\":" + JsonWide(options_.choose) +
          Format(",\"attempts\":%d,\"matched\":%s,\"selection\":", attempts,
                 matched ? "true" : "false") +
