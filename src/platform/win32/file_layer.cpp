@@ -83,6 +83,7 @@ std::uint64_t Win32Platform::FileSize(FileHandle file) {
   DWORD high = 0;
   DWORD error = NO_ERROR;
   const DWORD low = Quietly([&] {
+    SetLastError(NO_ERROR);  // a stale error would turn a real low half of FFFFFFFF into a failure
     const DWORD size = GetFileSize(AsHandle(file), &high);
     if (size == INVALID_FILE_SIZE) error = GetLastError();  // may also be a genuine low half
     return size;
