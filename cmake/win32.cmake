@@ -51,3 +51,10 @@ foreach(tool_source ${ESCANER_E2E_TOOLS})
   add_executable(${tool_name} ${tool_source})
   target_link_libraries(${tool_name} PRIVATE user32 gdi32 kernel32 psapi comctl32 shell32 ole32)
 endforeach()
+
+# Benchmark only (make bench): the same exe with the progress strip unpaced,
+# every bar operation painted at once. bench/unpaced/ sets the frame interval
+# to 0 before WinMain; nothing else differs.
+add_executable(EscanerUnpaced WIN32 src/app/main_win32.cpp res/escaner.rc bench/unpaced/unpaced_display.cpp)
+target_link_libraries(EscanerUnpaced PRIVATE escaner_win32)
+set_target_properties(EscanerUnpaced PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
