@@ -208,36 +208,28 @@ Kind Classify(HWND window) {
 
 // ---------------------------------------------------------------- processes
 
-// Every process started, directly or not, by `root`.
-std::set<DWORD> DescendantsOf(DWORD root) {
-  std::map<DWORD, DWORD> parentOf;
+// Every process started, directly or not, by `root`, with its image name,
+// from one snapshot.
+std::map<DWORD, std::wstring> DescendantsOf(DWORD root) {
+  std::map<DWORD, std::pair<DWORD, std::wstring>> processes;  // pid -> parent, image
   HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
   if (snapshot == INVALID_HANDLE_VALUE) return {};
   PROCESSENTRY32W entry{};
   entry.dwSize = sizeof entry;
   for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
-    parentOf[entry.th32ProcessID] = entry.th32ParentProcessID;
+    processes[entry.th32ProcessID] = {entry.th32ParentProcessID, entry.szExeFile};
   CloseHandle(snapshot);
-  std::set<DWORD> found{root};
+  std::map<DWORD, std::wstring> found;
+  std::set<DWORD> family{root};
   for (bool grew = true; grew;) {
     grew = false;
-    for (auto [pid, parent] : parentOf)
-      if (found.count(parent) && !found.count(pid)) grew = found.insert(pid).second;
+    for (auto& [pid, process] : processes)
+      if (family.count(process.first) && family.insert(pid).second) {
+        found[pid] = process.second;
+        grew = true;
+      }
   }
-  found.erase(root);
   return found;
-}
-
-std::wstring ImageNameOf(DWORD pid) {
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return L"";
-  PROCESSENTRY32W entry{};
-  entry.dwSize = sizeof entry;
-  std::wstring name;
-  for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
-    if (entry.th32ProcessID == pid) name = entry.szExeFile;
-  CloseHandle(snapshot);
-  return name;
 }
 
 void Kill(DWORD pid) {
@@ -557,13 +549,17 @@ class Run {
   void AnswerMessageBox(HWND box) {
     handled_.insert(box);
     HWND text = GetDlgItem(box, kBoxTextId);
+    NoteDescendants();
+    std::vector<std::wstring> startedBefore;
+    for (auto& [pid, image] : children_) startedBefore.push_back(image);
     bool stripAlive = lastStrip_ && IsWindow(lastStrip_) && IsWindowVisible(lastStrip_);
     std::string event =
         "{\"event\":\"message_box\",\"title\":" + JsonWide(StoredText(box)) +
         ",\"text\":" + JsonWide(SentText(text)) +
-        Format(",\"owner\":%lu,\"strip_visible\":%s,\"started_before_dismiss\":%zu,\"buttons\":[",
+        Format(",\"owner\":%lu,\"strip_visible\":%s,\"running_before_dismiss\":",
                static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(GetWindow(box, GW_OWNER))),
-               stripAlive ? "true" : "false", DescendantsOf(pid_).size());
+               stripAlive ? "true" : "false") +
+        JsonWideList(startedBefore) + ",\"buttons\":[";
     bool first = true;
     for (HWND child : ChildrenOf(box)) {
       if (ClassOf(child) != L"Button") continue;
@@ -584,13 +580,20 @@ class Run {
     }
     Emit(Format("{\"event\":\"message_box_dismissed\",\"closed\":%s}",
                 IsWindow(box) ? "false" : "true"));
+    boxDismissed_ = true;
   }
 
+  // Processes the exe started. Only those that appear after a message box
+  // was dismissed can come from the open request: in a fresh prefix Wine also
+  // starts its desktop process (explorer.exe) from the first program that
+  // opens a window.
   void NoteDescendants() {
-    for (DWORD pid : DescendantsOf(pid_)) {
-      if (!children_.insert(pid).second) continue;
-      Emit(Format("{\"event\":\"process_started\",\"pid\":%lu,\"image\":", pid) +
-           JsonWide(ImageNameOf(pid)) + "}");
+    for (auto& [pid, image] : DescendantsOf(pid_)) {
+      if (!children_.emplace(pid, image).second) continue;
+      if (boxDismissed_) opened_.insert(pid);
+      Emit(Format("{\"event\":\"process_started\",\"pid\":%lu,\"after_box\":%s,\"image\":",
+                  pid, boxDismissed_ ? "true" : "false") +
+           JsonWide(image) + "}");
     }
   }
 
@@ -599,13 +602,13 @@ class Run {
   void WatchOpenedProgram() {
     // A program that never started leaves nothing to wait for beyond a grace
     // period; one that did gets the whole open wait to show its file.
-    Deadline grace(children_.empty() ? 2.0 : options_.openWait);
+    Deadline grace(opened_.empty() ? 2.0 : options_.openWait);
     Deadline full(options_.openWait);
     std::map<HWND, std::wstring> titles;
     for (;;) {
       NoteDescendants();
-      std::set<DWORD> watched = children_;
-      bool settled = !children_.empty();
+      std::set<DWORD> watched = opened_;
+      bool settled = !opened_.empty();
       for (HWND window : TopLevelWindowsOf(watched)) {
         if (!IsWindowVisible(window)) continue;
         std::wstring title = StoredText(window);
@@ -618,7 +621,7 @@ class Run {
       }
       // Done once every started program shows a window whose title is no
       // longer the placeholder shown before the file is loaded.
-      for (DWORD pid : children_) {
+      for (DWORD pid : opened_) {
         bool shown = false;
         for (auto& [window, title] : titles)
           if (ProcessOf(window) == pid && title.find(L"Untitled") == std::wstring::npos &&
@@ -626,10 +629,10 @@ class Run {
             shown = true;
         if (!shown && StillRunning(pid)) settled = false;
       }
-      if (settled || (children_.empty() && grace.Passed()) || full.Passed()) break;
+      if (settled || (opened_.empty() && grace.Passed()) || full.Passed()) break;
       Sleep(20);
     }
-    for (DWORD pid : children_) CloseProgram(pid);
+    for (DWORD pid : opened_) CloseProgram(pid);
   }
 
   static bool StillRunning(DWORD pid) {
@@ -672,7 +675,7 @@ class Run {
     NoteDescendants();
     TerminateProcess(process_, 1);
     WaitForSingleObject(process_, 5000);
-    for (DWORD pid : children_) Kill(pid);
+    for (DWORD pid : opened_) Kill(pid);
     Emit("{\"event\":\"killed\"}");
     CloseHandle(process_);
     return 2;
@@ -684,7 +687,9 @@ class Run {
   DWORD pid_ = 0;
   std::set<HWND> announced_;
   std::set<HWND> handled_;
-  std::set<DWORD> children_;
+  std::map<DWORD, std::wstring> children_;  // pid -> image name
+  std::set<DWORD> opened_;  // started after a box was dismissed
+  bool boxDismissed_ = false;
   HWND lastStrip_ = nullptr;
   std::string lastStripSample_;
   int stripSamples_ = 0;
