@@ -8,4 +8,5 @@ here=$(cd "$(dirname "$0")" && pwd)
 build_dir=${1:?usage: run_e2e.sh BUILD_DIR [CASE ...]}
 shift
 : "${WINEPREFIX:?run inside scripts/with-wine.sh}" "${DISPLAY:?run inside scripts/with-wine.sh}"
-exec python3 "$here/e2e_cases.py" "$build_dir" "$@"
+# -B: no __pycache__ left in the source tree.
+exec python3 -B "$here/e2e_cases.py" "$build_dir" "$@"
