@@ -168,14 +168,19 @@ TEST(TestFile, LargeKeyboardFileSendsOnlyTheHundredAndOneChangingPositions) {
   EXPECT_EQ(outcome.result, 1);
   ASSERT_EQ(outcome.story.size(), 101u);
   for (int k = 0; k <= 100; ++k) EXPECT_EQ(outcome.story[static_cast<std::size_t>(k)], "orange " + std::to_string(100 - k));
-  // Read in bounded chunks, the whole file once.
+  // Read in bounded chunks growing from the first size, the whole file once.
   std::uint64_t requested = 0;
-  for (const std::string& read : fake.CallsStartingWith({"Read "})) {
-    const std::uint64_t size = std::stoull(read.substr(5));
-    EXPECT_LE(size, ContentTest::kChunkSize);
+  std::vector<std::uint64_t> sizes;
+  for (const std::string& read : fake.CallsStartingWith({"Read "})) sizes.push_back(std::stoull(read.substr(5)));
+  ASSERT_GE(sizes.size(), 2u);
+  EXPECT_EQ(sizes[0], ContentTest::kFirstChunkSize);
+  EXPECT_EQ(sizes[1], 2 * ContentTest::kFirstChunkSize);
+  for (std::uint64_t size : sizes) {
+    EXPECT_LE(size, ContentTest::kLargestChunkSize);
     requested += size;
   }
   EXPECT_EQ(requested, length);
+  EXPECT_LE(sizes.size(), length / ContentTest::kLargestChunkSize + 5);
 }
 
 TEST(TestFile, BinaryFileCostsOneChunkAndOversizedFileIsNotRead) {
@@ -202,7 +207,7 @@ TEST(TestFile, BinaryFileCostsOneChunkAndOversizedFileIsNotRead) {
 }
 
 TEST(TestFile, DecisionCarriesAcrossChunkBoundaries) {
-  const std::size_t chunk = ContentTest::kChunkSize;
+  const std::size_t chunk = ContentTest::kFirstChunkSize;  // the second read starts here, the third at 3 x
   struct ChunkCase {
     std::string name;
     std::string bytes;
@@ -214,7 +219,10 @@ TEST(TestFile, DecisionCarriesAcrossChunkBoundaries) {
   outsiderAtBoundary[chunk] = '\n';
   std::string outsiderLastOfFirst(chunk + 10, '/');
   outsiderLastOfFirst[chunk - 1] = '\n';
+  std::string outsiderFirstOfThird(4 * chunk, '/');
+  outsiderFirstOfThird[3 * chunk] = '<';
   const ChunkCase cases[] = {
+      {"outsider first of the third chunk", outsiderFirstOfThird, 0},
       {"separator only in the second chunk", separatorInSecondChunk, 1},
       {"outsider first of the second chunk", outsiderAtBoundary, 0},
       {"outsider last of the first chunk", outsiderLastOfFirst, 0},
@@ -224,6 +232,34 @@ TEST(TestFile, DecisionCarriesAcrossChunkBoundaries) {
     FakePlatform fake;
     fake.AddFile(kPath, c.bytes);
     EXPECT_EQ(RunTestFile(fake, kPath).result, c.result) << c.name;
+  }
+}
+
+// ScanKeyboardBytes against a byte-at-a-time reading of the set: every byte
+// value at every position of buffers long enough for the wide paths, on
+// either side of their block edges.
+TEST(ScanKeyboardBytes, StopsAtTheFirstOutsiderAndSeesSeparatorsBeforeIt) {
+  const auto reference = [](const std::string& bytes, bool& separator) {
+    std::size_t i = 0;
+    for (; i < bytes.size() && KeyboardCharsA.find(bytes[i]) != std::string_view::npos; ++i) {
+      if (bytes[i] == '/' || bytes[i] == '\\') separator = true;
+    }
+    return i;
+  };
+  for (std::size_t length : {std::size_t{1}, std::size_t{15}, std::size_t{16}, std::size_t{17}, std::size_t{47}}) {
+    for (std::size_t position = 0; position < length; ++position) {
+      for (int value = 0; value < 256; ++value) {
+        std::string bytes(length, 'k');
+        bytes[position] = static_cast<char>(value);
+        if (position + 1 < length) bytes[length - 1] = '/';  // a separator after it
+        bool expectedSeparator = false, actualSeparator = false;
+        const std::size_t expected = reference(bytes, expectedSeparator);
+        const std::size_t actual =
+            ScanKeyboardBytes(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), actualSeparator);
+        ASSERT_EQ(actual, expected) << length << " " << position << " " << value;
+        ASSERT_EQ(actualSeparator, expectedSeparator) << length << " " << position << " " << value;
+      }
+    }
   }
 }
 
