@@ -49,6 +49,7 @@ file(GLOB ESCANER_E2E_TOOLS CONFIGURE_DEPENDS tests/e2e/*.cpp bench/win32/*.cpp)
 foreach(tool_source ${ESCANER_E2E_TOOLS})
   get_filename_component(tool_name ${tool_source} NAME_WE)
   add_executable(${tool_name} ${tool_source})
+  target_include_directories(${tool_name} PRIVATE tests)
   target_link_libraries(${tool_name} PRIVATE user32 gdi32 kernel32 psapi comctl32 shell32 ole32)
 endforeach()
 

@@ -33,7 +33,15 @@
 #include <string>
 #include <vector>
 
+#include "e2e/remote_window.h"
+
 namespace {
+
+using escaner_remote::ClassOf;
+using escaner_remote::Lower;
+using escaner_remote::RemoteBlock;
+using escaner_remote::SendWithDeadline;
+using escaner_remote::TreeItemText;
 
 constexpr int kTreeId = 0x3741;
 constexpr int kBoxTextId = 0xFFFF;
@@ -87,18 +95,6 @@ std::string JsonText(const std::wstring& text) {
   return out + "\"";
 }
 
-std::wstring ClassOf(HWND window) {
-  wchar_t name[64] = {};
-  GetClassNameW(window, name, 64);
-  return name;
-}
-
-LRESULT SendWithDeadline(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT ms) {
-  DWORD_PTR result = 0;
-  SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, ms, &result);
-  return static_cast<LRESULT>(result);
-}
-
 // ---------------------------------------------------------------- windows of one thread
 
 BOOL CALLBACK CollectWindow(HWND window, LPARAM param) {
@@ -128,58 +124,11 @@ bool IsStrip(HWND window) {
 
 // ---------------------------------------------------------------- remote memory
 
-class RemoteBlock {
- public:
-  RemoteBlock(HANDLE process, SIZE_T size) : process_(process) {
-    address_ = VirtualAllocEx(process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-  }
-  ~RemoteBlock() {
-    if (address_) VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
-  }
-  RemoteBlock(const RemoteBlock&) = delete;
-  RemoteBlock& operator=(const RemoteBlock&) = delete;
-
-  bool Ok() const { return address_ != nullptr; }
-  LPARAM At(SIZE_T offset) const { return reinterpret_cast<LPARAM>(static_cast<char*>(address_) + offset); }
-  void Write(SIZE_T offset, const void* data, SIZE_T size) const {
-    WriteProcessMemory(process_, static_cast<char*>(address_) + offset, data, size, nullptr);
-  }
-  void Read(SIZE_T offset, void* data, SIZE_T size) const {
-    ReadProcessMemory(process_, static_cast<char*>(address_) + offset, data, size, nullptr);
-  }
-
- private:
-  HANDLE process_;
-  void* address_ = nullptr;
-};
-
 std::wstring SelectedItemText(HANDLE process, HWND tree) {
   const auto item = reinterpret_cast<HTREEITEM>(SendWithDeadline(tree, TVM_GETNEXTITEM, TVGN_CARET, 0, 2000));
-  if (item == nullptr) return L"";
-  constexpr SIZE_T kChars = 260;
-  RemoteBlock block(process, sizeof(TVITEMW) + kChars * sizeof(wchar_t));
-  if (!block.Ok()) return L"";
-  TVITEMW request{};
-  request.mask = TVIF_TEXT;
-  request.hItem = item;
-  request.pszText = reinterpret_cast<LPWSTR>(block.At(sizeof(TVITEMW)));
-  request.cchTextMax = static_cast<int>(kChars);
-  block.Write(0, &request, sizeof request);
-  if (!SendWithDeadline(tree, TVM_GETITEMW, 0, block.At(0), 2000)) return L"";
-  TVITEMW answer{};
-  block.Read(0, &answer, sizeof answer);
-  wchar_t text[kChars + 1] = {};
-  ReadProcessMemory(process, answer.pszText, text, kChars * sizeof(wchar_t), nullptr);
-  return text;
+  return item == nullptr ? L"" : TreeItemText(process, tree, item);
 }
 
-std::wstring Lower(std::wstring text) {
-  CharLowerBuffW(text.data(), static_cast<DWORD>(text.size()));
-  return text;
-}
-
-// The tree shows a folder by its last name; a drive by a decorated name that
-// holds its letter and colon.
 bool SelectionShows(const std::wstring& item, std::wstring folder) {
   while (folder.size() > 3 && folder.back() == L'\\') folder.pop_back();
   if (folder.size() <= 3) return Lower(item).find(Lower(folder.substr(0, 2))) != std::wstring::npos;
