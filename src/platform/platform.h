@@ -5,9 +5,14 @@
 // (src/platform/win32/); the native unit tests implement it in memory
 // (tests/fake/). Nothing here includes <windows.h>.
 //
-// Narrow text is in the ANSI code page (Windows-1252 on the systems this tool
-// is written for). The report's path is UTF-16, since it comes from the
-// executable's own wide path and must survive characters the code page lacks.
+// Every name the walk meets is UTF-16, exactly as the file system lists it,
+// and every file-system operation takes it back in that form: a name the
+// ANSI code page cannot hold is still reached by its own name, never by a
+// look-alike. Paths here are the ordinary absolute form ("C:\Datos\x.txt",
+// "\\server\share\x.txt"); the platform itself turns them into whatever form
+// makes the system take each listed name literally. ANSI bytes are made only
+// for what leaves the program: the report's lines, the message boxes and the
+// shell's open request.
 #pragma once
 
 #include <cstddef>
@@ -24,17 +29,36 @@ inline constexpr std::uint32_t kAttributeHidden = 0x2;
 inline constexpr std::uint32_t kAttributeSystem = 0x4;
 inline constexpr std::uint32_t kAttributeDirectory = 0x10;
 inline constexpr std::uint32_t kAttributeReparsePoint = 0x400;
+inline constexpr std::uint32_t kAttributeOffline = 0x1000;
+inline constexpr std::uint32_t kAttributeRecallOnOpen = 0x40000;
+inline constexpr std::uint32_t kAttributeRecallOnDataAccess = 0x400000;
 inline constexpr std::uint32_t kReparseTagMountPoint = 0xA0000003;  // junction
 inline constexpr std::uint32_t kReparseTagSymlink = 0xA000000C;
 
-// The longest search pattern the narrow listing accepts (MAX_PATH - 1).
-inline constexpr std::size_t kMaxPatternLength = 259;
+// A file whose data is not on the volume (offline storage, a cloud
+// placeholder): opening or reading it makes its provider fetch it.
+inline bool WouldRecallData(std::uint32_t attributes) {
+  return (attributes & (kAttributeOffline | kAttributeRecallOnOpen | kAttributeRecallOnDataAccess)) != 0;
+}
 
-// One entry of a directory listing, as the platform's find record holds it.
+// One entry of a folder's listing.
 struct DirEntry {
   std::uint32_t attributes = 0;
   std::uint32_t reparseTag = 0;  // meaningful only with kAttributeReparsePoint
-  char name[260] = {};           // NUL-terminated, bytes as listed
+  std::u16string name;           // as listed; reused from entry to entry
+};
+
+// What makes a folder the same folder whatever path reached it: the volume's
+// serial number and the folder's file ID on it. `known` is false when the
+// platform could not tell; such an identity matches nothing.
+struct FolderId {
+  bool known = false;
+  std::uint64_t volume = 0;
+  std::uint64_t file = 0;
+
+  bool SameAs(const FolderId& other) const {
+    return known && other.known && volume == other.volume && file == other.file;
+  }
 };
 
 // Progress window: the bars and the repaint targets.
@@ -46,23 +70,30 @@ inline constexpr std::uint32_t kGold = 0x0000D7FF;
 inline constexpr std::uint32_t kOrange = 0x0000A5FF;
 inline constexpr std::uint32_t kRed = 0x000000FF;
 
-using ListingHandle = std::intptr_t;
+using FolderHandle = std::intptr_t;
 using FileHandle = std::intptr_t;
-inline constexpr ListingHandle kNoListing = -1;
+inline constexpr FolderHandle kNoFolder = -1;
 inline constexpr FileHandle kNoFile = -1;
 
 class Platform {
  public:
   virtual ~Platform() = default;
 
-  // Directory listing by pattern (folder path followed by "*.*" or "*").
-  // FindFirst returns kNoListing when the folder cannot be listed.
-  virtual ListingHandle FindFirst(const std::string& pattern, DirEntry& entry) = 0;
-  virtual bool FindNext(ListingHandle listing, DirEntry& entry) = 0;
-  virtual void FindClose(ListingHandle listing) = 0;
+  // --- Folders. One open folder serves both of its listings.
+  // Opens the folder at `path` (ending with a backslash) for listing and
+  // reads its identity into `id`; kNoFolder when it cannot be opened.
+  virtual FolderHandle OpenFolder(const std::u16string& path, FolderId& id) = 0;
+  // Starts a listing of the folder from its first entry (again, when called
+  // a second time) and fills `entry` with it. False when the folder cannot be
+  // listed or lists nothing. "." and ".." come where the volume lists them.
+  virtual bool FirstEntry(FolderHandle folder, DirEntry& entry) = 0;
+  // The next entry of the listing; false at its end or on any error.
+  virtual bool NextEntry(FolderHandle folder, DirEntry& entry) = 0;
+  virtual void CloseFolder(FolderHandle folder) = 0;
 
-  // Reading an existing file. Never creates or changes a file.
-  virtual FileHandle OpenForReading(const std::string& path) = 0;
+  // --- Reading an existing file. Never creates or changes a file; kNoFile
+  // when it cannot be opened or is not a file on a disk (a device, a pipe).
+  virtual FileHandle OpenForReading(const std::u16string& path) = 0;
   // The file's length in bytes.
   virtual std::uint64_t FileSize(FileHandle file) = 0;
   // Reads up to `size` bytes at the current position; returns how many
@@ -70,7 +101,7 @@ class Platform {
   virtual std::size_t Read(FileHandle file, void* buffer, std::size_t size) = 0;
   virtual void Close(FileHandle file) = 0;
 
-  // The report file's operations, on a UTF-16 path.
+  // --- The report file's operations.
   virtual void ClearAttributes(const std::u16string& path) = 0;
   // Deletes the file at `path` if the listing finds it as a plain file
   // (not hidden, system, volume label or folder).
@@ -80,21 +111,27 @@ class Platform {
   // Writes all of `bytes`; false if the write failed or came short.
   virtual bool Write(FileHandle file, std::string_view bytes) = 0;
 
+  // The ANSI code page's bytes for `text`: exact where the code page holds
+  // every character, '?' in place of each character it lacks (never a
+  // best-fit look-alike; '?' cannot occur in a file name, so such a text
+  // never names another file). The view stays valid until the next call.
+  virtual std::string_view AnsiBytes(std::u16string_view text) = 0;
+
   // The folder of the running executable, with its trailing backslash.
   virtual std::u16string ModuleFolder() = 0;
 
-  // A modal box with one OK button, no owner, no icon.
+  // A modal box with one OK button, no owner, no icon; ANSI text.
   virtual void ShowMessage(std::string_view text, std::string_view title) = 0;
   // Asks the shell to carry out `operation` on `file`; failures are silent.
   virtual void ShellOpen(std::string_view operation, const std::u16string& file) = 0;
 
-  // The system's folder dialog with `title` above the tree. Returns the
-  // chosen folder's file-system path as the dialog gives it, or nothing when
-  // the user cancelled or the item has no file-system path.
-  virtual std::optional<std::string> BrowseForFolder(std::string_view title) = 0;
+  // The system's folder dialog with `title` (ANSI) above the tree. Returns
+  // the chosen folder's whole file-system path as the dialog gives it, or
+  // nothing when the user cancelled or the item has no file-system path.
+  virtual std::optional<std::u16string> BrowseForFolder(std::string_view title) = 0;
 
-  // The progress window. Every operation does nothing when the window does
-  // not exist (never shown, failed to build, or already closed).
+  // --- The progress window. Every operation does nothing when the window
+  // does not exist (never shown, failed to build, or already closed).
   virtual void ShowProgressWindow() = 0;
   virtual void ResetProgressBar(Bar bar) = 0;
   virtual void SetBarPosition(Bar bar, std::int32_t position) = 0;
@@ -104,11 +141,10 @@ class Platform {
   virtual void CloseProgressWindow() = 0;
 };
 
-// A path the file layer will open: not empty, and no wildcard. A name the
-// code page cannot represent reaches us with '?' in its place; such a path
-// would name other files, so it is never opened.
-inline bool IsOpenablePath(std::string_view path) {
-  return !path.empty() && path.find_first_of("*?") == std::string_view::npos;
+// A path the file layer will open: not empty, and no wildcard. Listed names
+// never hold '*' or '?'; a path that does was not built by the walk.
+inline bool IsOpenablePath(std::u16string_view path) {
+  return !path.empty() && path.find_first_of(u"*?") == std::u16string_view::npos;
 }
 
 }  // namespace escaner
