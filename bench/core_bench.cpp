@@ -51,7 +51,7 @@ void BM_TestFileKeyboardOnly(benchmark::State& state) {
   const ScanCounters counters{1, 0, 1};
   for (auto _ : state) {
     fake.calls.clear();
-    benchmark::DoNotOptimize(test.TestFile("T:\\big.txt", counters));
+    benchmark::DoNotOptimize(test.TestFile(u"T:\\big.txt", 0, counters));
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0));
 }
@@ -64,7 +64,7 @@ void BM_TestFileBinaryStopsAtOnce(benchmark::State& state) {
   const ScanCounters counters{1, 0, 1};
   for (auto _ : state) {
     fake.calls.clear();
-    benchmark::DoNotOptimize(test.TestFile("T:\\big.bin", counters));
+    benchmark::DoNotOptimize(test.TestFile(u"T:\\big.bin", 0, counters));
   }
 }
 BENCHMARK(BM_TestFileBinaryStopsAtOnce);
@@ -79,9 +79,9 @@ void BM_WalkLargeTree(benchmark::State& state) {
   for (auto _ : state) {
     fake.calls.clear();
     ScanCounters counters;
-    CountFiles(fake, "T:\\tree\\", counters);
+    CountFiles(fake, u"T:\\tree\\", counters);
     ContentTest test(fake);
-    ScanFolder(fake, "T:\\tree\\", counters, test);
+    ScanFolder(fake, u"T:\\tree\\", counters, test);
     benchmark::DoNotOptimize(counters.FilesDone);
   }
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * 20000);

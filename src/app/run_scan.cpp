@@ -9,12 +9,10 @@
 
 namespace escaner {
 
-bool IsUnusableFolder(std::string_view folder) {
-  // Blanks are the space and the control characters, as the runtime's Trim.
-  const auto isBlank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
+bool IsUnusableFolder(std::u16string_view folder) {
   std::size_t first = 0, end = folder.size();
-  while (first < end && isBlank(folder[first])) ++first;
-  while (end > first && isBlank(folder[end - 1])) --end;
+  while (first < end && folder[first] == u' ') ++first;
+  while (end > first && folder[end - 1] == u' ') --end;
   return end - first < 3;
 }
 
@@ -23,7 +21,7 @@ std::int32_t RunScan(Platform& platform, ScanCounters& counters) {
   counters.FilesInfected = 0;
   ClearReport(platform);
 
-  const std::string folder = ChooseFolder(platform);
+  const std::u16string folder = ChooseFolder(platform);
   if (IsUnusableFolder(folder)) {
     std::string text(kSorryText);
     text += kLineBreak;

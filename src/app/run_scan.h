@@ -21,7 +21,8 @@ inline constexpr std::string_view kLineBreak = "\r\n";
 // Runs the whole session; always returns 0, the process's exit code.
 std::int32_t RunScan(Platform& platform, ScanCounters& counters);
 
-// True when the chosen folder, blanks trimmed, is too short to scan.
-bool IsUnusableFolder(std::string_view folder);
+// True when the chosen folder, with leading and trailing blanks (the space
+// only) trimmed, is shorter than three characters.
+bool IsUnusableFolder(std::u16string_view folder);
 
 }  // namespace escaner

@@ -2,14 +2,14 @@
 
 namespace escaner {
 
-std::string FinishChosenPath(std::string_view dialogPath) {
-  std::string path(dialogPath.substr(0, dialogPath.find('\0')).substr(0, kMaxChosenLength));
-  if (path.empty() || path.back() != '\\') path += '\\';
+std::u16string FinishChosenPath(std::u16string_view dialogPath) {
+  std::u16string path(dialogPath.substr(0, dialogPath.find(u'\0')));
+  if (path.empty() || path.back() != u'\\') path += u'\\';
   return path;
 }
 
-std::string ChooseFolder(Platform& platform) {
-  const std::optional<std::string> chosen = platform.BrowseForFolder(kChooseFolderTitle);
+std::u16string ChooseFolder(Platform& platform) {
+  const std::optional<std::u16string> chosen = platform.BrowseForFolder(kChooseFolderTitle);
   if (!chosen) return {};
   return FinishChosenPath(*chosen);
 }

@@ -101,9 +101,9 @@ std::size_t ScanKeyboardBytes(const unsigned char* bytes, std::size_t size, bool
 ContentTest::ContentTest(Platform& platform)
     : platform_(platform), chunk_(std::make_unique<unsigned char[]>(kLargestChunkSize)) {}
 
-FileExamination ContentTest::Examine(const std::string& path) {
+FileExamination ContentTest::Examine(const std::u16string& path, std::uint32_t attributes) {
   FileExamination exam;
-  if (!IsOpenablePath(path)) return exam;
+  if (WouldRecallData(attributes) || !IsOpenablePath(path)) return exam;
   const FileHandle file = platform_.OpenForReading(path);
   if (file == kNoFile) return exam;
 
@@ -158,10 +158,11 @@ void ContentTest::DriveFileBar(const FileExamination& exam, const ScanCounters& 
   }
 }
 
-std::int32_t ContentTest::TestFile(const std::string& path, const ScanCounters& counters) {
+std::int32_t ContentTest::TestFile(const std::u16string& path, std::uint32_t attributes,
+                                   const ScanCounters& counters) {
   platform_.RepaintNow(PaintTarget::Window);
   platform_.ShowNoActivate();
-  const FileExamination exam = Examine(path);  // the file is closed again here
+  const FileExamination exam = Examine(path, attributes);  // the file is closed again here
   if (exam.length < 2) return 0;
   DriveFileBar(exam, counters);
   return exam.AllKeyboard() && exam.hasSeparator ? 1 : 0;

@@ -36,11 +36,14 @@ class ContentTest {
 
   // 1 when the file at `path` is at least two bytes long, all of them in the
   // keyboard set, one of them a backslash or slash; 0 otherwise. Drives
-  // FileBar as it goes; reports no error.
-  std::int32_t TestFile(const std::string& path, const ScanCounters& counters);
+  // FileBar as it goes; reports no error. `attributes` are the file's as
+  // listed: a file whose data is not on the volume is not opened, so the
+  // scan never makes its provider fetch it.
+  std::int32_t TestFile(const std::u16string& path, std::uint32_t attributes,
+                        const ScanCounters& counters);
 
   // Opens, reads until the first byte outside the set, closes.
-  FileExamination Examine(const std::string& path);
+  FileExamination Examine(const std::u16string& path, std::uint32_t attributes);
 
  private:
   void DriveFileBar(const FileExamination& exam, const ScanCounters& counters);

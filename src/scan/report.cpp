@@ -14,10 +14,10 @@ void ClearReport(Platform& platform) {
   platform.FindAndDelete(path);
 }
 
-void LogInfected(Platform& platform, std::string_view path) {
+void LogInfected(Platform& platform, std::u16string_view path) {
   const FileHandle report = platform.OpenForAppend(ReportPath(platform));
   if (report == kNoFile) return;
-  if (!path.empty()) platform.Write(report, path);
+  if (!path.empty()) platform.Write(report, platform.AnsiBytes(path));
   platform.Write(report, "\r\n");
   platform.Close(report);
 }

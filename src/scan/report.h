@@ -1,5 +1,5 @@
 // The report file "Malware.txt" beside the executable: one flagged path per
-// line, each ending with CR LF, ANSI bytes as walked, no header.
+// line, each ending with CR LF, in the ANSI code page, no header.
 #pragma once
 
 #include <string>
@@ -18,8 +18,10 @@ std::u16string ReportPath(Platform& platform);
 // Every failure is ignored.
 void ClearReport(Platform& platform);
 
-// Appends `path` and CR LF, opening and closing the report around it.
-// A failure loses this line only.
-void LogInfected(Platform& platform, std::string_view path);
+// Appends `path` in the ANSI code page and CR LF, opening and closing the
+// report around it. A character the code page lacks is written as '?', so a
+// line never names another file than the one flagged. A failure loses this
+// line only.
+void LogInfected(Platform& platform, std::u16string_view path);
 
 }  // namespace escaner

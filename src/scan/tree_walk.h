@@ -10,11 +10,11 @@
 namespace escaner {
 
 // Counting pass: adds the number of files below `folder` to FilesScanned.
-void CountFiles(Platform& platform, const std::string& folder, ScanCounters& counters);
+void CountFiles(Platform& platform, const std::u16string& folder, ScanCounters& counters);
 
 // Scanning pass: visits the same files in the same order, moves OverallBar,
 // tests each file and logs the flagged ones.
-void ScanFolder(Platform& platform, const std::string& folder, ScanCounters& counters,
+void ScanFolder(Platform& platform, const std::u16string& folder, ScanCounters& counters,
                 ContentTest& contentTest);
 
 // Whether the walk enters a listed subfolder: not "." or "..", and not a

@@ -21,6 +21,10 @@ std::string Parent(const std::string& path) {
 
 std::string LeafName(const std::string& path) { return path.substr(path.rfind('\\') + 1); }
 
+std::string Joined(const std::string& folder, const std::string& name) {
+  return folder.size() == 3 ? folder + name : folder + "\\" + name;
+}
+
 const char* BarName(Bar bar) { return bar == Bar::File ? "File" : "Overall"; }
 
 std::string ColorName(std::uint32_t color) {
@@ -36,16 +40,81 @@ DirEntry MakeEntry(const std::string& name, std::uint32_t attributes, std::uint3
   DirEntry entry;
   entry.attributes = attributes;
   entry.reparseTag = reparseTag;
-  std::snprintf(entry.name, sizeof entry.name, "%s", name.c_str());
+  entry.name = U16(name);
   return entry;
 }
 
+// The characters Windows-1252 puts at 80..9F; 0 where it has none.
+constexpr char16_t kWindows1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
 }  // namespace
 
-std::string Narrow(const std::u16string& text) {
-  std::string narrow;
-  for (char16_t c : text) narrow += static_cast<char>(static_cast<unsigned char>(c));
-  return narrow;
+std::u16string U16(std::string_view utf8) {
+  std::u16string text;
+  for (std::size_t i = 0; i < utf8.size();) {
+    const auto lead = static_cast<unsigned char>(utf8[i]);
+    const int extra = lead < 0x80 ? 0 : lead < 0xE0 ? 1 : lead < 0xF0 ? 2 : 3;
+    std::uint32_t code = extra == 0 ? lead : lead & (0x3Fu >> extra);
+    for (int k = 1; k <= extra; ++k) code = (code << 6) | (static_cast<unsigned char>(utf8[i + static_cast<std::size_t>(k)]) & 0x3Fu);
+    i += static_cast<std::size_t>(extra) + 1;
+    if (code >= 0x10000) {
+      code -= 0x10000;
+      text += static_cast<char16_t>(0xD800 + (code >> 10));
+      text += static_cast<char16_t>(0xDC00 + (code & 0x3FF));
+    } else {
+      text += static_cast<char16_t>(code);
+    }
+  }
+  return text;
+}
+
+std::string Utf8(std::u16string_view text) {
+  std::string utf8;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    std::uint32_t code = text[i];
+    if (code >= 0xD800 && code < 0xDC00 && i + 1 < text.size()) {
+      code = 0x10000 + ((code - 0xD800) << 10) + (text[++i] - 0xDC00u);
+    }
+    if (code < 0x80) {
+      utf8 += static_cast<char>(code);
+    } else if (code < 0x800) {
+      utf8 += static_cast<char>(0xC0 | (code >> 6));
+      utf8 += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+      utf8 += static_cast<char>(0xE0 | (code >> 12));
+      utf8 += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+      utf8 += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+      utf8 += static_cast<char>(0xF0 | (code >> 18));
+      utf8 += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+      utf8 += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+      utf8 += static_cast<char>(0x80 | (code & 0x3F));
+    }
+  }
+  return utf8;
+}
+
+std::string Windows1252(std::u16string_view text) {
+  std::string bytes;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i];
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
+      bytes += static_cast<char>(c);
+      continue;
+    }
+    const auto* high = std::find(std::begin(kWindows1252High), std::end(kWindows1252High), c);
+    if (high != std::end(kWindows1252High)) {
+      bytes += static_cast<char>(0x80 + (high - std::begin(kWindows1252High)));
+      continue;
+    }
+    // A surrogate pair is one character, one '?'.
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size()) ++i;
+    bytes += '?';
+  }
+  return bytes;
 }
 
 std::string Escaped(std::string_view bytes) {
@@ -71,7 +140,7 @@ FakePlatform::FakePlatform() = default;
 
 void FakePlatform::Record(std::string call) {
   if (beforeEachCall) beforeEachCall(call);
-  calls.push_back(std::move(call));
+  if (recording) calls.push_back(std::move(call));
 }
 
 std::vector<std::string> FakePlatform::CallsStartingWith(
@@ -88,13 +157,29 @@ std::vector<std::string> FakePlatform::CallsStartingWith(
   return chosen;
 }
 
+std::string FakePlatform::Resolve(const std::string& rawPath) const {
+  const std::string path = WithoutTrailingBackslash(rawPath);
+  if (!hasLinks_ || path.size() <= 3) return path;
+  std::string resolved = path.substr(0, 3);
+  std::size_t start = 3;
+  while (start <= path.size()) {
+    std::size_t end = path.find('\\', start);
+    if (end == std::string::npos) end = path.size();
+    resolved = Joined(resolved, path.substr(start, end - start));
+    const auto node = nodes_.find(resolved);
+    if (node != nodes_.end() && !node->second.linkTarget.empty()) resolved = node->second.linkTarget;
+    start = end + 1;
+  }
+  return resolved;
+}
+
 FakePlatform::Node* FakePlatform::Find(const std::string& path) {
-  const auto it = nodes_.find(WithoutTrailingBackslash(path));
+  const auto it = nodes_.find(Resolve(path));
   return it == nodes_.end() ? nullptr : &it->second;
 }
 
 const FakePlatform::Node* FakePlatform::Find(const std::string& path) const {
-  const auto it = nodes_.find(WithoutTrailingBackslash(path));
+  const auto it = nodes_.find(Resolve(path));
   return it == nodes_.end() ? nullptr : &it->second;
 }
 
@@ -107,13 +192,19 @@ FakePlatform::Node& FakePlatform::Make(const std::string& rawPath, std::uint32_t
   if (path.size() == 3) {  // a drive root
     Node& root = nodes_[path];
     root.attributes = kAttributeDirectory;
+    root.serial = nextSerial_++;
     return root;
   }
   const std::string parent = Parent(path);
   if (!Find(parent)) Make(parent, kAttributeDirectory);
-  Find(parent)->children.push_back(LeafName(path));
-  Node& node = nodes_[path];
+  const std::string resolvedParent = Resolve(parent);
+  const std::string key = Joined(resolvedParent, LeafName(path));
+  Node& node = nodes_[key];
+  Node& parentNode = nodes_[resolvedParent];
+  parentNode.children.push_back(LeafName(path));
+  parentNode.childNodes.push_back(&node);
   node.attributes = attributes;
+  node.serial = nextSerial_++;
   return node;
 }
 
@@ -121,6 +212,16 @@ void FakePlatform::AddFolder(const std::string& path, std::uint32_t attributes,
                              std::uint32_t reparseTag) {
   Node& node = Make(path, attributes | kAttributeDirectory);
   node.reparseTag = reparseTag;
+}
+
+void FakePlatform::AddFolderLink(const std::string& path, const std::string& target,
+                                 std::uint32_t attributes, std::uint32_t reparseTag) {
+  const std::string resolvedTarget = Resolve(target);
+  if (!Find(resolvedTarget)) throw std::logic_error("link to a missing folder: " + target);
+  Node& node = Make(path, attributes | kAttributeDirectory);
+  node.reparseTag = reparseTag;
+  node.linkTarget = resolvedTarget;
+  hasLinks_ = true;
 }
 
 void FakePlatform::AddFile(const std::string& path, std::string content, std::uint32_t attributes) {
@@ -139,9 +240,11 @@ void FakePlatform::AddRepeatingFile(const std::string& path, std::string pattern
 void FakePlatform::Remove(const std::string& rawPath) {
   const std::string path = WithoutTrailingBackslash(rawPath);
   if (!Find(path)) return;
-  auto& siblings = Find(Parent(path))->children;
-  siblings.erase(std::find(siblings.begin(), siblings.end(), LeafName(path)));
-  nodes_.erase(path);
+  Node& parent = nodes_[Resolve(Parent(path))];
+  const auto index = std::find(parent.children.begin(), parent.children.end(), LeafName(path)) - parent.children.begin();
+  parent.children.erase(parent.children.begin() + index);
+  parent.childNodes.erase(parent.childNodes.begin() + index);
+  nodes_.erase(Joined(Resolve(Parent(path)), LeafName(path)));
 }
 
 bool FakePlatform::Exists(const std::string& path) const { return Find(path) != nullptr; }
@@ -160,7 +263,8 @@ void FakePlatform::FailListing(const std::string& folder, Listing which) {
   failedListings_[WithoutTrailingBackslash(folder)] =
       which == Listing::First ? 1 : which == Listing::Second ? 2 : 3;
 }
-void FakePlatform::FailOpen(const std::string& path) { failedOpens_.insert(path); }
+void FakePlatform::FailOpen(const std::string& path) { failedOpens_.insert(WithoutTrailingBackslash(path)); }
+void FakePlatform::ForgetIdentity(const std::string& folder) { unknownIdentities_.insert(Resolve(folder)); }
 void FakePlatform::LimitReads(const std::string& path, std::uint64_t limit) {
   readLimits_[path] = limit;
 }
@@ -168,56 +272,63 @@ void FakePlatform::LockForAppend(const std::string& path) { lockedForAppend_.ins
 void FakePlatform::UnlockForAppend(const std::string& path) { lockedForAppend_.erase(path); }
 void FakePlatform::FailWrites(const std::string& path) { failedWrites_.insert(path); }
 
-ListingHandle FakePlatform::FindFirst(const std::string& pattern, DirEntry& entry) {
-  Record("FindFirst " + pattern);
-  if (pattern.size() > kMaxPatternLength) return kNoListing;  // as the narrow call
-  int listingBit = 0;
-  std::string folder;
-  if (pattern.size() >= 3 && pattern.compare(pattern.size() - 3, 3, "*.*") == 0) {
-    listingBit = 1;
-    folder = pattern.substr(0, pattern.size() - 3);
-  } else if (!pattern.empty() && pattern.back() == '*') {
-    listingBit = 2;
-    folder = pattern.substr(0, pattern.size() - 1);
-  } else {
-    return kNoListing;
+FolderHandle FakePlatform::OpenFolder(const std::u16string& widePath, FolderId& id) {
+  const std::string path = Utf8(widePath);
+  ++foldersOpened;
+  Record("OpenFolder " + path);
+  const std::string asked = WithoutTrailingBackslash(path);
+  if (path.empty() || path.back() != '\\') throw std::logic_error("folder path without a backslash: " + path);
+  const std::string resolved = Resolve(asked);
+  const auto found = nodes_.find(resolved);
+  if (found == nodes_.end() || !(found->second.attributes & kAttributeDirectory) || failedOpens_.count(asked)) {
+    return kNoFolder;
   }
-  const Node* node = Find(folder);
-  if (!node || !(node->attributes & kAttributeDirectory)) return kNoListing;
-  const auto failed = failedListings_.find(WithoutTrailingBackslash(folder));
-  if (failed != failedListings_.end() && (failed->second & listingBit)) return kNoListing;
-
-  OpenListing listing;
-  if (folder.size() > 3) {  // as on a real volume, only non-root folders list "." and ".."
-    listing.entries.push_back(MakeEntry(".", kAttributeDirectory, 0));
-    listing.entries.push_back(MakeEntry("..", kAttributeDirectory, 0));
-  }
-  for (const std::string& name : node->children) {
-    const Node& child = *Find(folder + name);
-    listing.entries.push_back(MakeEntry(name, child.attributes, child.reparseTag));
-  }
-  if (listing.entries.empty()) return kNoListing;  // nothing matched
-  entry = listing.entries[0];
-  listing.next = 1;
-  const ListingHandle handle = nextHandle_++;
-  listings_[handle] = std::move(listing);
+  Node* node = &found->second;
+  id = FolderId{};
+  if (!unknownIdentities_.count(resolved)) id = FolderId{true, 1, node->serial};
+  const FolderHandle handle = nextHandle_++;
+  openFolders_[handle] = OpenFolderState{resolved, asked, node, 0, {}, 0};
+  mostFoldersOpen_ = std::max(mostFoldersOpen_, openFolderCount());
   return handle;
 }
 
-bool FakePlatform::FindNext(ListingHandle handle, DirEntry& entry) {
-  Record("FindNext");
-  OpenListing& listing = listings_.at(handle);
-  if (listing.next >= listing.entries.size()) return false;
-  entry = listing.entries[listing.next++];
+bool FakePlatform::FirstEntry(FolderHandle handle, DirEntry& entry) {
+  Record("FirstEntry");
+  OpenFolderState& folder = openFolders_.at(handle);
+  const int listingBit = ++folder.listingsStarted == 1 ? 1 : 2;
+  folder.entries.clear();
+  folder.next = 0;
+  const auto failed = failedListings_.find(folder.asked);
+  if (failed != failedListings_.end() && (failed->second & listingBit)) return false;
+  if (folder.path.size() > 3) {  // as on a real volume, only non-root folders list "." and ".."
+    folder.entries.push_back(MakeEntry(".", kAttributeDirectory, 0));
+    folder.entries.push_back(MakeEntry("..", kAttributeDirectory, 0));
+  }
+  for (std::size_t i = 0; i < folder.node->children.size(); ++i) {
+    const Node& child = *folder.node->childNodes[i];
+    folder.entries.push_back(MakeEntry(folder.node->children[i], child.attributes, child.reparseTag));
+  }
+  if (folder.entries.empty()) return false;  // nothing listed
+  entry = folder.entries[0];
+  folder.next = 1;
   return true;
 }
 
-void FakePlatform::FindClose(ListingHandle handle) {
-  Record("FindClose");
-  listings_.erase(handle);
+bool FakePlatform::NextEntry(FolderHandle handle, DirEntry& entry) {
+  Record("NextEntry");
+  OpenFolderState& folder = openFolders_.at(handle);
+  if (folder.next >= folder.entries.size()) return false;
+  entry = folder.entries[folder.next++];
+  return true;
 }
 
-FileHandle FakePlatform::OpenForReading(const std::string& path) {
+void FakePlatform::CloseFolder(FolderHandle handle) {
+  Record("CloseFolder");
+  if (openFolders_.erase(handle) != 1) throw std::logic_error("closing a folder that is not open");
+}
+
+FileHandle FakePlatform::OpenForReading(const std::u16string& widePath) {
+  const std::string path = Utf8(widePath);
   Record("OpenForReading " + path);
   const Node* node = Find(path);
   if (!node || (node->attributes & kAttributeDirectory) || failedOpens_.count(path)) return kNoFile;
@@ -260,13 +371,13 @@ void FakePlatform::Close(FileHandle handle) {
 }
 
 void FakePlatform::ClearAttributes(const std::u16string& wide) {
-  const std::string path = Narrow(wide);
+  const std::string path = Utf8(wide);
   Record("ClearAttributes " + path);
   if (Node* node = Find(path)) node->attributes &= kAttributeDirectory;
 }
 
 void FakePlatform::FindAndDelete(const std::u16string& wide) {
-  const std::string path = Narrow(wide);
+  const std::string path = Utf8(wide);
   Record("FindAndDelete " + path);
   const Node* node = Find(path);
   if (!node || (node->attributes & (kAttributeHidden | kAttributeSystem | kAttributeDirectory))) return;
@@ -275,7 +386,7 @@ void FakePlatform::FindAndDelete(const std::u16string& wide) {
 }
 
 FileHandle FakePlatform::OpenForAppend(const std::u16string& wide) {
-  const std::string path = Narrow(wide);
+  const std::string path = Utf8(wide);
   Record("OpenForAppend " + path);
   if (lockedForAppend_.count(path)) return kNoFile;
   Node* node = Find(path);
@@ -300,6 +411,12 @@ bool FakePlatform::Write(FileHandle handle, std::string_view bytes) {
   return true;
 }
 
+std::string_view FakePlatform::AnsiBytes(std::u16string_view text) {
+  Record("AnsiBytes " + Utf8(text));
+  ansi_ = Windows1252(text);
+  return ansi_;
+}
+
 std::u16string FakePlatform::ModuleFolder() {
   Record("ModuleFolder");
   return moduleFolder;
@@ -310,10 +427,10 @@ void FakePlatform::ShowMessage(std::string_view text, std::string_view title) {
 }
 
 void FakePlatform::ShellOpen(std::string_view operation, const std::u16string& file) {
-  Record("ShellOpen " + std::string(operation) + " " + Narrow(file));
+  Record("ShellOpen " + std::string(operation) + " " + Utf8(file));
 }
 
-std::optional<std::string> FakePlatform::BrowseForFolder(std::string_view title) {
+std::optional<std::u16string> FakePlatform::BrowseForFolder(std::string_view title) {
   Record("BrowseForFolder " + Escaped(title));
   return browseResult;
 }

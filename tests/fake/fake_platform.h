@@ -1,10 +1,15 @@
-// An in-memory platform for the native tests: a folder tree with the
-// listing semantics the walk relies on, failures injectable per path, and a
-// recorder of every seam call with its arguments, in order.
+// An in-memory platform for the native tests: a folder tree with UTF-16
+// names and the listing semantics the walk relies on, folder identities that
+// links can share, failures injectable per path, and a recorder of every seam
+// call with its arguments, in order.
+//
+// Tests speak UTF-8: every path given to or recorded by the fake is UTF-8
+// text, held as UTF-16 behind the seam exactly as a volume would list it.
 #pragma once
 
 #include <functional>
 #include <map>
+#include <unordered_map>
 #include <optional>
 #include <set>
 #include <string>
@@ -21,6 +26,11 @@ class FakePlatform : public Platform {
   // --- The tree. Paths are Windows-style ("T:\\data\\a.txt"); a drive root
   // such as "T:\\" always exists. Parents are made as needed.
   void AddFolder(const std::string& path, std::uint32_t attributes = 0, std::uint32_t reparseTag = 0);
+  // A folder entry that leads to the folder `target` (a link as a share or
+  // Wine shows it, with whatever attributes and tag are given): its listing
+  // is the target's and so is its identity.
+  void AddFolderLink(const std::string& path, const std::string& target, std::uint32_t attributes = 0,
+                     std::uint32_t reparseTag = 0);
   void AddFile(const std::string& path, std::string content, std::uint32_t attributes = 0);
   // A file whose length is `length` while its bytes repeat `pattern`.
   void AddRepeatingFile(const std::string& path, std::string pattern, std::uint64_t length);
@@ -30,9 +40,10 @@ class FakePlatform : public Platform {
   std::uint32_t Attributes(const std::string& path) const;
 
   // --- Failures.
-  enum class Listing { First, Second, Both };  // the "*.*" and the "*" pattern
+  enum class Listing { First, Second, Both };  // a folder's first or second listing
   void FailListing(const std::string& folder, Listing which = Listing::Both);
-  void FailOpen(const std::string& path);
+  void FailOpen(const std::string& path);  // a file or a folder that cannot be opened
+  void ForgetIdentity(const std::string& folder);  // the platform cannot tell its identity
   // Reads of `path` deliver bytes only up to `limit` (0: every read fails).
   void LimitReads(const std::string& path, std::uint64_t limit);
   void LockForAppend(const std::string& path);  // held open elsewhere
@@ -40,25 +51,30 @@ class FakePlatform : public Platform {
   void FailWrites(const std::string& path);
 
   // --- What the dialog and the module give.
-  std::optional<std::string> browseResult;
+  std::optional<std::u16string> browseResult;
   std::u16string moduleFolder = u"C:\\Prog\\";
 
   // Runs before each seam call is recorded, with the call's record, so a
   // test can change the tree between the passes.
   std::function<void(const std::string& call)> beforeEachCall;
 
-  // --- The recorder.
+  // --- The recorder. With `recording` off, calls are counted, not kept
+  // (a 16,000-level walk would keep half a gigabyte of paths).
   std::vector<std::string> calls;
+  bool recording = true;
+  std::size_t foldersOpened = 0;
   // The recorded calls that start with one of `prefixes`.
   std::vector<std::string> CallsStartingWith(std::initializer_list<std::string> prefixes) const;
   int openFileCount() const { return static_cast<int>(openFiles_.size()); }
-  int openListingCount() const { return static_cast<int>(listings_.size()); }
+  int openFolderCount() const { return static_cast<int>(openFolders_.size()); }
+  int mostFoldersOpenAtOnce() const { return mostFoldersOpen_; }
 
   // --- Platform.
-  ListingHandle FindFirst(const std::string& pattern, DirEntry& entry) override;
-  bool FindNext(ListingHandle listing, DirEntry& entry) override;
-  void FindClose(ListingHandle listing) override;
-  FileHandle OpenForReading(const std::string& path) override;
+  FolderHandle OpenFolder(const std::u16string& path, FolderId& id) override;
+  bool FirstEntry(FolderHandle folder, DirEntry& entry) override;
+  bool NextEntry(FolderHandle folder, DirEntry& entry) override;
+  void CloseFolder(FolderHandle folder) override;
+  FileHandle OpenForReading(const std::u16string& path) override;
   std::uint64_t FileSize(FileHandle file) override;
   std::size_t Read(FileHandle file, void* buffer, std::size_t size) override;
   void Close(FileHandle file) override;
@@ -66,10 +82,11 @@ class FakePlatform : public Platform {
   void FindAndDelete(const std::u16string& path) override;
   FileHandle OpenForAppend(const std::u16string& path) override;
   bool Write(FileHandle file, std::string_view bytes) override;
+  std::string_view AnsiBytes(std::u16string_view text) override;
   std::u16string ModuleFolder() override;
   void ShowMessage(std::string_view text, std::string_view title) override;
   void ShellOpen(std::string_view operation, const std::u16string& file) override;
-  std::optional<std::string> BrowseForFolder(std::string_view title) override;
+  std::optional<std::u16string> BrowseForFolder(std::string_view title) override;
   void ShowProgressWindow() override;
   void ResetProgressBar(Bar bar) override;
   void SetBarPosition(Bar bar, std::int32_t position) override;
@@ -85,33 +102,52 @@ class FakePlatform : public Platform {
     std::string content;
     std::uint64_t length = 0;  // > content.size() for a repeating file
     std::vector<std::string> children;  // names, in creation order
+    std::vector<Node*> childNodes;      // alongside: deep trees list without path look-ups
+    std::uint64_t serial = 0;           // the folder's file ID
+    std::string linkTarget;             // a folder link's target, resolved
   };
   struct OpenFile {
     std::string path;
     std::uint64_t offset = 0;
   };
-  struct OpenListing {
+  struct OpenFolderState {
+    std::string path;  // resolved, without trailing backslash
+    std::string asked;  // as opened, for failures keyed by the walked path
+    Node* node = nullptr;
+    int listingsStarted = 0;
     std::vector<DirEntry> entries;
     std::size_t next = 0;
   };
 
   void Record(std::string call);
+  // The path with every folder link along it replaced by its target.
+  std::string Resolve(const std::string& path) const;
   Node* Find(const std::string& path);
   const Node* Find(const std::string& path) const;
   Node& Make(const std::string& path, std::uint32_t attributes);
 
-  std::map<std::string, Node> nodes_;  // key: path without trailing backslash
+  // Key: resolved path without trailing backslash. Hashed, and element
+  // addresses are stable, so a tree 16,000 levels deep stays quick to build
+  // and walk.
+  std::unordered_map<std::string, Node> nodes_;
+  bool hasLinks_ = false;
   std::map<std::string, int> failedListings_;  // bit 1: first, bit 2: second
-  std::set<std::string> failedOpens_, lockedForAppend_, failedWrites_;
+  std::set<std::string> failedOpens_, unknownIdentities_, lockedForAppend_, failedWrites_;
   std::map<std::string, std::uint64_t> readLimits_;
   std::map<FileHandle, OpenFile> openFiles_;
-  std::map<ListingHandle, OpenListing> listings_;
+  std::map<FolderHandle, OpenFolderState> openFolders_;
+  int mostFoldersOpen_ = 0;
   std::intptr_t nextHandle_ = 100;
+  std::uint64_t nextSerial_ = 1;
+  std::string ansi_;
 };
 
-// Narrow form of a UTF-16 path whose characters are all below 256.
-std::string Narrow(const std::u16string& text);
+// UTF-8 and UTF-16, both ways (test text is well formed).
+std::u16string U16(std::string_view utf8);
+std::string Utf8(std::u16string_view text);
 // Bytes shown printable: CR as \r, LF as \n, others above 7E as \xHH.
 std::string Escaped(std::string_view bytes);
+// Windows-1252 with no best fit: each character it lacks becomes '?'.
+std::string Windows1252(std::u16string_view text);
 
 }  // namespace escaner::testing

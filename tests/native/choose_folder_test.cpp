@@ -7,40 +7,38 @@
 namespace escaner {
 namespace {
 
-struct FinishCase {
-  std::string dialogPath;
-  std::string expected;
-};
+using testing::U16;
+using testing::Utf8;
 
-TEST(FinishChosenPath, CutsTo255AndEndsWithOneBackslash) {
-  const std::string long256 = "C:\\" + std::string(253, 'a');  // 256 bytes
+TEST(FinishChosenPath, KeepsThePathWholeAndEndsItWithOneBackslash) {
+  const std::string long300 = "C:\\" + std::string(297, 'a');
   const std::string cutAtBackslash = "C:\\" + std::string(251, 'b') + "\\cdef";  // 255th is '\'
-  const FinishCase cases[] = {
+  const std::pair<std::string, std::string> cases[] = {
       {"C:\\", "C:\\"},
       {"C:\\Datos", "C:\\Datos\\"},
       {"C:\\Datos\\", "C:\\Datos\\"},
       {"", "\\"},
       {"\\\\server\\share", "\\\\server\\share\\"},
-      {long256, long256.substr(0, 255) + "\\"},
-      {cutAtBackslash, cutAtBackslash.substr(0, 255)},
-      {"C:\\" + std::string(256, 'x'), "C:\\" + std::string(252, 'x') + "\\"},
+      {"C:\\\u0414\u0430\u0442\u0430", "C:\\\u0414\u0430\u0442\u0430\\"},
+      {long300, long300 + "\\"},
+      {cutAtBackslash, cutAtBackslash + "\\"},
       {std::string("C:\\ab\0cd", 8), "C:\\ab\\"},
   };
-  for (const FinishCase& c : cases) {
-    EXPECT_EQ(FinishChosenPath(c.dialogPath), c.expected) << c.dialogPath;
+  for (const auto& [dialogPath, expected] : cases) {
+    EXPECT_EQ(Utf8(FinishChosenPath(U16(dialogPath))), expected) << dialogPath;
   }
 }
 
 TEST(ChooseFolder, AsksWithTheTwoLineTitleAndReturnsEmptyOnCancel) {
   testing::FakePlatform fake;
   fake.browseResult = std::nullopt;
-  EXPECT_EQ(ChooseFolder(fake), "");
+  EXPECT_EQ(ChooseFolder(fake), u"");
   ASSERT_EQ(fake.calls.size(), 1u);
   EXPECT_EQ(fake.calls[0], "BrowseForFolder Elige Carpeta a ver ...\\r\\n\\xAE Velmar Soft");
   EXPECT_EQ(kChooseFolderTitle.size(), 38u);
 
-  fake.browseResult = "D:\\Fotos";
-  EXPECT_EQ(ChooseFolder(fake), "D:\\Fotos\\");
+  fake.browseResult = u"D:\\Fotos";
+  EXPECT_EQ(ChooseFolder(fake), u"D:\\Fotos\\");
 }
 
 }  // namespace

@@ -12,6 +12,7 @@ namespace escaner {
 namespace {
 
 using testing::FakePlatform;
+using testing::U16;
 
 constexpr const char* kPath = "T:\\f";
 
@@ -44,7 +45,7 @@ struct Outcome {
 
 Outcome RunTestFile(FakePlatform& fake, const std::string& path, ScanCounters counters = {3, 1, 0}) {
   ContentTest test(fake);
-  const std::int32_t result = test.TestFile(path, counters);
+  const std::int32_t result = test.TestFile(U16(path), 0, counters);
   return {result, FileBarStory(fake)};
 }
 
@@ -101,19 +102,41 @@ TEST(TestFile, FailuresGiveZeroAndTouchNothingButTheWindow) {
   FakePlatform fake;
   fake.AddFile("T:\\locked", "a/b");
   fake.FailOpen("T:\\locked");
-  fake.AddFile("T:\\a?b", "a/b");  // the platform's stand-in for an unmappable name
+  fake.AddFile("T:\\a?b", "a/b");  // no listed name holds a wildcard
   for (const std::string path : {"T:\\locked", "T:\\missing", "T:\\a?b", "T:\\a*", ""}) {
     fake.calls.clear();
     ContentTest test(fake);
     ScanCounters counters{1, 0, 1};
-    EXPECT_EQ(test.TestFile(path, counters), 0) << path;
+    EXPECT_EQ(test.TestFile(U16(path), 0, counters), 0) << path;
     std::vector<std::string> expected = {"RepaintNow Window", "ShowNoActivate"};
-    if (IsOpenablePath(path)) expected.push_back("OpenForReading " + path);
+    if (IsOpenablePath(U16(path))) expected.push_back("OpenForReading " + path);
     EXPECT_EQ(fake.calls, expected) << path;
   }
   EXPECT_EQ(fake.Content("T:\\a?b"), "a/b");
   EXPECT_FALSE(fake.Exists("T:\\missing"));  // never created
   EXPECT_EQ(fake.openFileCount(), 0);
+}
+
+TEST(TestFile, FileWhoseDataIsNotOnTheVolumeIsNeverOpened) {
+  const std::pair<std::uint32_t, bool> cases[] = {
+      {0, true},
+      {kAttributeReadOnly | kAttributeHidden | kAttributeSystem, true},
+      {kAttributeReparsePoint, true},
+      {kAttributeOffline, false},
+      {kAttributeRecallOnOpen, false},
+      {kAttributeRecallOnDataAccess, false},
+      {kAttributeRecallOnDataAccess | kAttributeReparsePoint | kAttributeReadOnly, false},
+  };
+  for (const auto& [attributes, opened] : cases) {
+    FakePlatform fake;
+    fake.AddFile(kPath, "a/b");
+    ContentTest test(fake);
+    const std::int32_t result = test.TestFile(U16(kPath), attributes, ScanCounters{1, 0, 1});
+    EXPECT_EQ(result, opened ? 1 : 0) << attributes;
+    if (!opened) {
+      EXPECT_EQ(fake.calls, (std::vector<std::string>{"RepaintNow Window", "ShowNoActivate"})) << attributes;
+    }
+  }
 }
 
 TEST(TestFile, LongPathIsOpenedWholeNotCut) {

@@ -8,6 +8,7 @@ namespace escaner {
 namespace {
 
 using testing::FakePlatform;
+using testing::U16;
 
 constexpr const char* kReport = "C:\\Prog\\Malware.txt";
 
@@ -17,20 +18,22 @@ TEST(Report, LivesBesideTheExecutable) {
   EXPECT_EQ(ReportPath(fake), u"D:\\Herramientas\\Escaner\\Malware.txt");
 }
 
-TEST(Report, OneLinePerFlaggedPathWithCrLfAndTheBytesAsWalked) {
+TEST(Report, OneLinePerFlaggedPathWithCrLfInTheCodePage) {
   FakePlatform fake;
   fake.AddFolder("C:\\Prog");
-  LogInfected(fake, "C:\\Data\\x\\b.txt");
-  LogInfected(fake, "T:\\A\xF1o\\\xE9t\xE9.txt");
-  LogInfected(fake, "");
-  EXPECT_EQ(fake.Content(kReport), "C:\\Data\\x\\b.txt\r\nT:\\A\xF1o\\\xE9t\xE9.txt\r\n\r\n");
+  LogInfected(fake, u"C:\\Data\\x\\b.txt");
+  LogInfected(fake, u"T:\\A\u00F1o\\\u00E9t\u00E9 \u20AC.txt");  // ñ é €: held by the code page
+  LogInfected(fake, u"T:\\\u0100b\\\uFF46.txt");                  // Ā ｆ: not held, never a look-alike
+  LogInfected(fake, u"");
+  EXPECT_EQ(fake.Content(kReport),
+            "C:\\Data\\x\\b.txt\r\nT:\\A\xF1o\\\xE9t\xE9 \x80.txt\r\nT:\\?b\\?.txt\r\n\r\n");
   EXPECT_EQ(fake.openFileCount(), 0);  // closed after every line
 }
 
 TEST(Report, AppendsOpenWriteWriteClose) {
   FakePlatform fake;
   fake.AddFolder("C:\\Prog");
-  LogInfected(fake, "T:\\a");
+  LogInfected(fake, u"T:\\a");
   EXPECT_EQ(fake.CallsStartingWith({"OpenForAppend", "Write", "Close"}),
             (std::vector<std::string>{"OpenForAppend C:\\Prog\\Malware.txt", "Write T:\\a", "Write \\r\\n", "Close"}));
 }
@@ -38,13 +41,13 @@ TEST(Report, AppendsOpenWriteWriteClose) {
 TEST(Report, FailedAppendLosesOnlyItsOwnLine) {
   FakePlatform fake;
   fake.AddFolder("C:\\Prog");
-  LogInfected(fake, "T:\\first");
+  LogInfected(fake, u"T:\\first");
   fake.calls.clear();
   fake.LockForAppend(kReport);
-  LogInfected(fake, "T:\\lost");
+  LogInfected(fake, u"T:\\lost");
   EXPECT_EQ(fake.calls, (std::vector<std::string>{"ModuleFolder", "OpenForAppend C:\\Prog\\Malware.txt"}));
   fake.UnlockForAppend(kReport);
-  LogInfected(fake, "T:\\after");
+  LogInfected(fake, u"T:\\after");
   EXPECT_EQ(fake.Content(kReport), "T:\\first\r\nT:\\after\r\n");
 }
 
@@ -52,7 +55,7 @@ TEST(Report, FailedWriteStillEndsTheLineAndCloses) {
   FakePlatform fake;
   fake.AddFolder("C:\\Prog");
   fake.FailWrites(kReport);
-  LogInfected(fake, "T:\\a");
+  LogInfected(fake, u"T:\\a");
   EXPECT_EQ(fake.CallsStartingWith({"Write", "Close"}), (std::vector<std::string>{"Write T:\\a", "Write \\r\\n", "Close"}));
   EXPECT_EQ(fake.openFileCount(), 0);
 }
@@ -63,7 +66,7 @@ TEST(Report, FolderNamedLikeTheReportMakesEveryAppendFail) {
   ClearReport(fake);
   EXPECT_TRUE(fake.Exists(kReport));
   EXPECT_EQ(fake.Attributes(kReport), kAttributeDirectory);
-  LogInfected(fake, "T:\\a");
+  LogInfected(fake, u"T:\\a");
   EXPECT_EQ(fake.CallsStartingWith({"Write"}).size(), 0u);
 }
 

@@ -29,8 +29,7 @@ struct Session {
 
 TEST(RunScan, NoUsableFolderGivesTheApologyAndNothingElse) {
   // The dialog's path gets its backslash before the check: "a" becomes "a\".
-  const std::optional<std::string> cases[] = {std::nullopt,      std::string(""),  std::string("a"),
-                                              std::string("  x"), std::string(" "), std::string("\t")};
+  const std::optional<std::u16string> cases[] = {std::nullopt, u"", u"a", u"  x", u" ", u"\t"};
   for (const auto& chosen : cases) {
     Session session;
     session.fake.browseResult = chosen;
@@ -39,22 +38,32 @@ TEST(RunScan, NoUsableFolderGivesTheApologyAndNothingElse) {
     const std::vector<std::string> expected = {
         "ModuleFolder", "ClearAttributes C:\\Prog\\Malware.txt", "FindAndDelete C:\\Prog\\Malware.txt",
         "BrowseForFolder Elige Carpeta a ver ...\\r\\n\\xAE Velmar Soft", kApology};
-    EXPECT_EQ(session.fake.calls, expected) << chosen.value_or("<cancel>");
+    EXPECT_EQ(session.fake.calls, expected) << testing::Utf8(chosen.value_or(u"<cancel>"));
     EXPECT_EQ(session.counters.FilesScanned, 0);
     EXPECT_EQ(session.counters.FilesInfected, 0);
   }
 }
 
-TEST(RunScan, BlankTrimmingDecidesOnThreeBytes) {
-  const std::pair<std::string, bool> cases[] = {
-      {"C:\\", false}, {" C:\\ ", false}, {"C:", true}, {"   ", true}, {"", true}, {"ab", true}, {"abc", false}};
-  for (const auto& [folder, unusable] : cases) EXPECT_EQ(IsUnusableFolder(folder), unusable) << folder;
+TEST(RunScan, TrimmingTheSpaceOnlyDecidesOnThreeCharacters) {
+  const std::pair<std::u16string, bool> cases[] = {
+      {u"C:\\", false}, {u" C:\\ ", false}, {u"C:", true},      {u"   ", true},  {u"", true},
+      {u"ab", true},      {u"abc", false},      {u"\t\t\\", false}, {u" \t\\", true}, {u"\r\n\\", false}};
+  for (const auto& [folder, unusable] : cases) {
+    EXPECT_EQ(IsUnusableFolder(folder), unusable) << testing::Utf8(folder);
+  }
+}
+
+TEST(RunScan, FolderOfTabsIsScannedAsChosen) {
+  Session session;
+  session.fake.browseResult = u"\t\t";
+  session.Run();
+  EXPECT_EQ(session.fake.CallsStartingWith({"OpenFolder"}), (std::vector<std::string>{"OpenFolder \t\t\\", "OpenFolder \t\t\\"}));
 }
 
 TEST(RunScan, FinalMessageGivesBothCountsThenTheShellOpensTheReport) {
   Session session;
   auto& fake = session.fake;
-  fake.browseResult = "T:\\Datos";
+  fake.browseResult = u"T:\\Datos";
   fake.AddFile("T:\\Datos\\flag1", "C:/x");
   fake.AddFile("T:\\Datos\\plain.txt", "hello world\r\n");
   fake.AddFile("T:\\Datos\\sub\\flag2", "a\\b");
@@ -71,13 +80,13 @@ TEST(RunScan, FinalMessageGivesBothCountsThenTheShellOpensTheReport) {
                       "ModuleFolder", "ShellOpen open C:\\Prog\\Malware.txt"}));
   // The window opens after the folder is accepted and before the counting pass.
   EXPECT_LT(session.IndexOf("BrowseForFolder"), session.IndexOf("ShowProgressWindow"));
-  EXPECT_LT(session.IndexOf("ShowProgressWindow"), session.IndexOf("FindFirst"));
+  EXPECT_LT(session.IndexOf("ShowProgressWindow"), session.IndexOf("OpenFolder"));
   EXPECT_EQ(fake.CallsStartingWith({"ShowProgressWindow"}).size(), 1u);
 }
 
 TEST(RunScan, EmptyTreeStillShowsZeroCountsAndAsksTheShell) {
   Session session;
-  session.fake.browseResult = "T:\\";
+  session.fake.browseResult = u"T:\\";
   session.fake.AddFolder("T:\\vacio");
   session.Run();
   EXPECT_EQ(session.fake.CallsStartingWith({"ShowMessage", "ShellOpen"}),
@@ -91,11 +100,11 @@ TEST(RunScan, EmptyTreeStillShowsZeroCountsAndAsksTheShell) {
 TEST(RunScan, CountIsThatOfTheCountingPassWithNoExtraBlank) {
   Session session;
   auto& fake = session.fake;
-  fake.browseResult = "T:\\m\\";
+  fake.browseResult = u"T:\\m\\";
   for (int i = 0; i < 1234; ++i) fake.AddFile("T:\\m\\f" + std::to_string(i), "\x01");
   // One file vanishes before the scanning pass reaches it.
   fake.beforeEachCall = [&](const std::string& call) {
-    if (call == "FindFirst T:\\m\\*.*" && session.counters.FilesScanned == 1234) fake.Remove("T:\\m\\f1233");
+    if (call == "OpenFolder T:\\m\\" && session.counters.FilesScanned == 1234) fake.Remove("T:\\m\\f1233");
   };
   session.Run();
   const auto box = fake.CallsStartingWith({"ShowMessage"});
@@ -107,7 +116,7 @@ TEST(RunScan, CountIsThatOfTheCountingPassWithNoExtraBlank) {
 TEST(RunScan, OldReportThatCannotBeRemovedReceivesTheNewLines) {
   Session session;
   auto& fake = session.fake;
-  fake.browseResult = "T:\\d";
+  fake.browseResult = u"T:\\d";
   fake.AddFile("T:\\d\\x", "a/");
   // Deletion fails: a read-only report whose attributes cannot be cleared.
   fake.beforeEachCall = [&](const std::string& call) {

@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "fake/fake_platform.h"
 
 namespace escaner {
 namespace {
 
 using testing::FakePlatform;
+using testing::U16;
 
 // The files the scanning pass handed to the content test, in order.
 std::vector<std::string> TestedFiles(const FakePlatform& fake) {
@@ -16,14 +19,22 @@ std::vector<std::string> TestedFiles(const FakePlatform& fake) {
   return files;
 }
 
+// The folders each pass opened, in order.
+std::vector<std::string> OpenedFolders(const FakePlatform& fake) {
+  std::vector<std::string> folders;
+  for (const std::string& call : fake.CallsStartingWith({"OpenFolder "})) folders.push_back(call.substr(11));
+  return folders;
+}
+
 struct Walk {
   FakePlatform fake;
   ScanCounters counters;
 
+  Walk() { fake.AddFolder("C:\\Prog"); }  // the report's folder
   void Run(const std::string& folder) {
-    CountFiles(fake, folder, counters);
+    CountFiles(fake, U16(folder), counters);
     ContentTest contentTest(fake);
-    ScanFolder(fake, folder, counters, contentTest);
+    ScanFolder(fake, U16(folder), counters, contentTest);
   }
 };
 
@@ -48,16 +59,16 @@ TEST(TreeWalk, OwnFilesFirstThenSubfoldersDepthFirstInListingOrder) {
   EXPECT_EQ(TestedFiles(fake), expected);
   EXPECT_EQ(walk.counters.FilesScanned, 6);
   EXPECT_EQ(walk.counters.FilesDone, 6);
-  EXPECT_EQ(fake.openListingCount(), 0);
-  // Each folder listed twice per pass: first for its files, then its subfolders.
-  const std::vector<std::string> listings = fake.CallsStartingWith({"FindFirst "});
-  ASSERT_EQ(listings.size(), 20u);
-  EXPECT_EQ(std::vector<std::string>(listings.begin(), listings.begin() + 10), (std::vector<std::string>{
-                                  "FindFirst T:\\top\\*.*", "FindFirst T:\\top\\*",
-                                  "FindFirst T:\\top\\b\\*.*", "FindFirst T:\\top\\b\\*",
-                                  "FindFirst T:\\top\\b\\deeper\\*.*", "FindFirst T:\\top\\b\\deeper\\*",
-                                  "FindFirst T:\\top\\.git\\*.*", "FindFirst T:\\top\\.git\\*",
-                                  "FindFirst T:\\top\\empty\\*.*", "FindFirst T:\\top\\empty\\*"}));
+  EXPECT_EQ(fake.openFolderCount(), 0);
+  // Each folder opened once per pass and listed twice: its files, then its
+  // subfolders; closed before the first subfolder is opened.
+  const std::vector<std::string> folders = {"T:\\top\\", "T:\\top\\b\\", "T:\\top\\b\\deeper\\",
+                                            "T:\\top\\.git\\", "T:\\top\\empty\\"};
+  std::vector<std::string> bothPasses = folders;
+  bothPasses.insert(bothPasses.end(), folders.begin(), folders.end());
+  EXPECT_EQ(OpenedFolders(fake), bothPasses);
+  EXPECT_EQ(fake.CallsStartingWith({"FirstEntry"}).size(), 20u);
+  EXPECT_EQ(fake.mostFoldersOpenAtOnce(), 1);
 }
 
 TEST(TreeWalk, DriveRootGivesFullPathsWithOneBackslash) {
@@ -66,7 +77,7 @@ TEST(TreeWalk, DriveRootGivesFullPathsWithOneBackslash) {
   walk.fake.AddFile("T:\\d\\b.txt", "y");
   walk.Run("T:\\");
   EXPECT_EQ(TestedFiles(walk.fake), (std::vector<std::string>{"T:\\a.txt", "T:\\d\\b.txt"}));
-  EXPECT_EQ(walk.fake.CallsStartingWith({"FindFirst "})[0], "FindFirst T:\\*.*");
+  EXPECT_EQ(OpenedFolders(walk.fake)[0], "T:\\");
 }
 
 TEST(TreeWalk, EmptyTreeCountsNothingAndTouchesNoBar) {
@@ -78,20 +89,25 @@ TEST(TreeWalk, EmptyTreeCountsNothingAndTouchesNoBar) {
 }
 
 TEST(TreeWalk, UnlistableFoldersAreSkippedAlikeByBothPasses) {
-  for (auto which : {FakePlatform::Listing::First, FakePlatform::Listing::Second, FakePlatform::Listing::Both}) {
+  enum class Failure { FirstListing, SecondListing, BothListings, Open };
+  for (Failure failure : {Failure::FirstListing, Failure::SecondListing, Failure::BothListings, Failure::Open}) {
     Walk walk;
     auto& fake = walk.fake;
     fake.AddFile("T:\\r\\locked\\own.txt", "a");
     fake.AddFile("T:\\r\\locked\\sub\\deep.txt", "b");
     fake.AddFile("T:\\r\\sibling\\s.txt", "c");
-    fake.FailListing("T:\\r\\locked", which);
+    if (failure == Failure::FirstListing) fake.FailListing("T:\\r\\locked", FakePlatform::Listing::First);
+    if (failure == Failure::SecondListing) fake.FailListing("T:\\r\\locked", FakePlatform::Listing::Second);
+    if (failure == Failure::BothListings) fake.FailListing("T:\\r\\locked", FakePlatform::Listing::Both);
+    if (failure == Failure::Open) fake.FailOpen("T:\\r\\locked\\");
     walk.Run("T:\\r\\");
     std::vector<std::string> expected;
-    if (which == FakePlatform::Listing::Second) expected.push_back("T:\\r\\locked\\own.txt");
-    if (which == FakePlatform::Listing::First) expected.push_back("T:\\r\\locked\\sub\\deep.txt");
+    if (failure == Failure::SecondListing) expected.push_back("T:\\r\\locked\\own.txt");
+    if (failure == Failure::FirstListing) expected.push_back("T:\\r\\locked\\sub\\deep.txt");
     expected.push_back("T:\\r\\sibling\\s.txt");
-    EXPECT_EQ(TestedFiles(fake), expected);
+    EXPECT_EQ(TestedFiles(fake), expected) << static_cast<int>(failure);
     EXPECT_EQ(walk.counters.FilesScanned, static_cast<std::int32_t>(expected.size()));
+    EXPECT_EQ(fake.openFolderCount(), 0);
   }
 }
 
@@ -132,9 +148,8 @@ TEST(TreeWalk, FilesAppearingOrVanishingAfterTheCountAreScannedAsFound) {
   fake.AddFile("T:\\d\\kept", "x");
   fake.AddFile("T:\\d\\gone", "x");
   bool changed = false;
-  // The scanning pass begins with its first bar operation.
   fake.beforeEachCall = [&](const std::string& call) {
-    if (!changed && call == "FindFirst T:\\d\\*.*" && walk.counters.FilesScanned == 2) {
+    if (!changed && call == "OpenFolder T:\\d\\" && walk.counters.FilesScanned == 2) {
       changed = true;
       fake.Remove("T:\\d\\gone");
       fake.AddFile("T:\\d\\new1", "a/");
@@ -157,8 +172,8 @@ TEST(TreeWalk, FilesAfterAnEmptyCountShowAFullBarWithoutDividingByZero) {
   fake.AddFolder("T:\\d");
   bool added = false;
   fake.beforeEachCall = [&](const std::string& call) {
-    // The counting pass lists T:\d twice; the scanning pass starts at the third.
-    if (!added && call == "FindFirst T:\\d\\*.*" && fake.CallsStartingWith({"FindFirst T:\\d\\*"}).size() == 2) {
+    // The counting pass opens T:\d once; the scanning pass is the second.
+    if (!added && call == "OpenFolder T:\\d\\" && fake.CallsStartingWith({"OpenFolder"}).size() == 1) {
       added = true;
       fake.AddFile("T:\\d\\late", "\x01\x02");
     }
@@ -170,24 +185,77 @@ TEST(TreeWalk, FilesAfterAnEmptyCountShowAFullBarWithoutDividingByZero) {
   EXPECT_EQ(bars, (std::vector<std::string>{"SetBarPosition Overall 100", "SetBarPosition File 100", "SetBarPosition File 0"}));
 }
 
-TEST(TreeWalk, FolderTooDeepForAWholePatternIsLeftOutByBothPasses) {
+TEST(TreeWalk, LongPathsAreWalkedWholeByBothPasses) {
   Walk walk;
   auto& fake = walk.fake;
-  // "T:\r\" + name + "\" + "*.*": the deep folder's pattern is 260 bytes,
-  // its sibling's 259.
-  const std::string base = "T:\\r\\";
-  const std::string deep = base + std::string(251, 'd') + "\\";
-  const std::string fits = base + std::string(250, 'f') + "\\";
-  ASSERT_EQ(deep.size() + 3, 260u);
-  ASSERT_EQ(fits.size() + 3, 259u);
-  fake.AddFile(deep + "x", "a");
-  fake.AddFile(fits + "y", "a");
-  walk.Run(base);
-  EXPECT_EQ(TestedFiles(fake), (std::vector<std::string>{fits + "y"}));
-  EXPECT_EQ(walk.counters.FilesScanned, 1);
-  for (const std::string& call : fake.CallsStartingWith({"FindFirst "})) {
-    EXPECT_LE(call.size() - 10, kMaxPatternLength) << call;
-  }
+  // Paths well past the 259 characters of an ordinary Windows path.
+  const std::string deep = "T:\\r\\" + std::string(251, 'd') + "\\" + std::string(200, 'e') + "\\";
+  fake.AddFile(deep + "x", "a/");
+  fake.AddFile("T:\\r\\y", "a");
+  walk.Run("T:\\r\\");
+  EXPECT_EQ(TestedFiles(fake), (std::vector<std::string>{"T:\\r\\y", deep + "x"}));
+  EXPECT_EQ(walk.counters.FilesScanned, 2);
+  EXPECT_EQ(fake.Content("C:\\Prog\\Malware.txt"), deep + "x\r\n");
+}
+
+TEST(TreeWalk, SixteenThousandNestedFoldersAreWalkedToTheBottom) {
+  Walk walk;
+  auto& fake = walk.fake;
+  // One-letter folders to a path of 32,767 characters, the longest a
+  // Windows path can be: the walk's own stack holds the levels.
+  constexpr int kLevels = 16'000;
+  std::string path = "T:\\";
+  for (int level = 0; level < kLevels; ++level) path += "a\\";
+  fake.AddFolder(path);
+  fake.AddFile("T:\\top.txt", "a/");
+  const std::string bottom = path + "fondo.txt";
+  ASSERT_EQ(bottom.size(), 32'012u);
+  fake.AddFile(bottom, "b/");
+  fake.recording = false;
+  walk.Run("T:\\");
+  EXPECT_EQ(walk.counters.FilesScanned, 2);
+  EXPECT_EQ(walk.counters.FilesInfected, 2);
+  EXPECT_EQ(fake.Content("C:\\Prog\\Malware.txt"), "T:\\top.txt\r\n" + bottom + "\r\n");
+  EXPECT_EQ(fake.foldersOpened, 2u * (kLevels + 1));
+  EXPECT_EQ(fake.mostFoldersOpenAtOnce(), 1);
+}
+
+TEST(TreeWalk, FolderLeadingBackUpTheChainIsNotEnteredWhateverItsTag) {
+  Walk walk;
+  auto& fake = walk.fake;
+  // Links as a share or Wine shows them: plain folders, no reparse bit.
+  fake.AddFile("T:\\r\\a.txt", "a/");
+  fake.AddFile("T:\\r\\sub\\b.txt", "b/");
+  fake.AddFolderLink("T:\\r\\sub\\enlace", "T:\\r");                // sub\enlace -> ..
+  fake.AddFolderLink("T:\\r\\sub\\hondo\\arriba", "T:\\r");         // sub\hondo\arriba -> ..\..
+  fake.AddFolderLink("T:\\r\\sub\\hondo\\mismo", "T:\\r\\sub\\hondo");  // a link to itself
+  fake.AddFile("T:\\r\\sub\\hondo\\c.txt", "c/");
+  // A second way to a folder that is not above it is walked again.
+  fake.AddFile("T:\\otro\\d.txt", "d/");
+  fake.AddFolderLink("T:\\r\\atajo", "T:\\otro");
+  walk.Run("T:\\r\\");
+  const std::vector<std::string> expected = {"T:\\r\\a.txt", "T:\\r\\sub\\b.txt", "T:\\r\\sub\\hondo\\c.txt",
+                                             "T:\\r\\atajo\\d.txt"};
+  EXPECT_EQ(TestedFiles(fake), expected);
+  EXPECT_EQ(walk.counters.FilesScanned, 4);
+  EXPECT_EQ(walk.counters.FilesDone, 4);
+  // Each link back up costs one open per pass, closed at once.
+  std::vector<std::string> onePass = {"T:\\r\\", "T:\\r\\sub\\", "T:\\r\\sub\\enlace\\", "T:\\r\\sub\\hondo\\",
+                                      "T:\\r\\sub\\hondo\\arriba\\", "T:\\r\\sub\\hondo\\mismo\\", "T:\\r\\atajo\\"};
+  std::vector<std::string> bothPasses = onePass;
+  bothPasses.insert(bothPasses.end(), onePass.begin(), onePass.end());
+  EXPECT_EQ(OpenedFolders(fake), bothPasses);
+  EXPECT_EQ(fake.openFolderCount(), 0);
+}
+
+TEST(TreeWalk, FolderOfUnknownIdentityIsStillEntered) {
+  Walk walk;
+  auto& fake = walk.fake;
+  fake.AddFile("T:\\r\\sub\\x.txt", "a/");
+  fake.ForgetIdentity("T:\\r");
+  fake.ForgetIdentity("T:\\r\\sub");
+  walk.Run("T:\\r\\");
+  EXPECT_EQ(TestedFiles(fake), (std::vector<std::string>{"T:\\r\\sub\\x.txt"}));
 }
 
 TEST(TreeWalk, LinksAndJunctionsAreNotEnteredOtherReparsePointsAre) {
@@ -206,16 +274,71 @@ TEST(TreeWalk, LinksAndJunctionsAreNotEnteredOtherReparsePointsAre) {
   walk.Run("T:\\r\\");
   EXPECT_EQ(TestedFiles(fake), (std::vector<std::string>{"T:\\r\\real\\a", "T:\\r\\cloud\\a", "T:\\r\\plain\\a"}));
   EXPECT_EQ(walk.counters.FilesScanned, 3);
+  EXPECT_TRUE(std::ranges::none_of(OpenedFolders(fake), [](const std::string& f) {
+    return f.find("junction") != std::string::npos || f.find("symlink") != std::string::npos;
+  }));
+}
+
+TEST(TreeWalk, FilesWhoseDataIsNotOnTheVolumeAreCountedNeverOpened) {
+  Walk walk;
+  auto& fake = walk.fake;
+  fake.AddFile("T:\\nube\\offline.txt", "a/", kAttributeOffline);
+  fake.AddFile("T:\\nube\\on-open.txt", "a/", kAttributeRecallOnOpen);
+  fake.AddFile("T:\\nube\\on-access.txt", "a/", kAttributeRecallOnDataAccess | kAttributeReadOnly);
+  fake.AddFile("T:\\nube\\local.txt", "a/", kAttributeReadOnly | kAttributeHidden);
+  // A cloud folder is entered: listing it reads names, not data.
+  fake.AddFolder("T:\\nube\\carpeta", kAttributeRecallOnDataAccess | kAttributeReparsePoint, 0x9000601A);
+  fake.AddFile("T:\\nube\\carpeta\\dentro.txt", "a/");
+  walk.Run("T:\\nube\\");
+  EXPECT_EQ(walk.counters.FilesScanned, 5);
+  EXPECT_EQ(walk.counters.FilesDone, 5);
+  EXPECT_EQ(walk.counters.FilesInfected, 2);
+  EXPECT_EQ(TestedFiles(fake), (std::vector<std::string>{"T:\\nube\\local.txt", "T:\\nube\\carpeta\\dentro.txt"}));
+  // Each still moves the bars as a file that cannot be opened does.
+  EXPECT_EQ(fake.CallsStartingWith({"ShowNoActivate"}).size(), 5u);
+}
+
+TEST(TreeWalk, NamesTheCodePageCannotHoldAreReachedByTheirOwnNames) {
+  Walk walk;
+  auto& fake = walk.fake;
+  // Each look-alike beside the name a best fit would make of it.
+  fake.AddFile("T:\\n\\Ab.txt", "x/1");
+  fake.AddFile("T:\\n\\Āb.txt", "x/2");
+  fake.AddFile("T:\\n\\full.txt", "\x01");
+  fake.AddFile("T:\\n\\ｆull.txt", "x/3");
+  fake.AddFile("T:\\n\\Ǻ.txt", "x/4");
+  fake.AddFile("T:\\n\\a\\fuera.txt", "x/5");
+  fake.AddFile("T:\\n\\ａ\\fuera.txt", "x/6");
+  fake.AddFile("T:\\n\\Дата\\файл.txt", "x/7");
+  fake.AddFile("T:\\n\\A\xC3\xB1o\\caf\xC3\xA9.txt", "x/8");  // ñ and é: in the code page
+  walk.Run("T:\\n\\");
+  const std::vector<std::string> tested = {
+      "T:\\n\\Ab.txt",        "T:\\n\\Āb.txt",           "T:\\n\\full.txt",
+      "T:\\n\\ｆull.txt",     "T:\\n\\Ǻ.txt",            "T:\\n\\a\\fuera.txt",
+      "T:\\n\\ａ\\fuera.txt", "T:\\n\\Дата\\файл.txt",   "T:\\n\\A\xC3\xB1o\\caf\xC3\xA9.txt"};
+  EXPECT_EQ(TestedFiles(fake), tested);
+  EXPECT_EQ(walk.counters.FilesScanned, 9);
+  EXPECT_EQ(walk.counters.FilesInfected, 8);
+  // Each line is the ANSI form: '?' for every character the code page lacks.
+  EXPECT_EQ(fake.Content("C:\\Prog\\Malware.txt"),
+            "T:\\n\\Ab.txt\r\n"
+            "T:\\n\\?b.txt\r\n"
+            "T:\\n\\?ull.txt\r\n"
+            "T:\\n\\?.txt\r\n"
+            "T:\\n\\a\\fuera.txt\r\n"
+            "T:\\n\\?\\fuera.txt\r\n"
+            "T:\\n\\????\\????.txt\r\n"
+            "T:\\n\\A\xF1o\\caf\xE9.txt\r\n");
 }
 
 TEST(TreeWalk, OnlyDotAndDotDotAreSkippedByName) {
-  const std::pair<std::string, bool> cases[] = {
-      {".", false}, {"..", false}, {"...", true}, {".git", true}, {"..a", true}, {"a", true}};
+  const std::pair<std::u16string, bool> cases[] = {
+      {u".", false}, {u"..", false}, {u"...", true}, {u".git", true}, {u"..a", true}, {u"a", true}, {u". ", true}};
   for (const auto& [name, entered] : cases) {
     DirEntry entry;
     entry.attributes = kAttributeDirectory;
-    std::snprintf(entry.name, sizeof entry.name, "%s", name.c_str());
-    EXPECT_EQ(IsEnteredSubfolder(entry), entered) << name;
+    entry.name = name;
+    EXPECT_EQ(IsEnteredSubfolder(entry), entered) << testing::Utf8(name);
   }
 }
 
