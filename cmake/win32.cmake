@@ -54,8 +54,13 @@ foreach(tool_source ${ESCANER_E2E_TOOLS})
 endforeach()
 
 # Benchmark only (make bench): the same exe with the progress strip unpaced,
-# every bar operation painted at once. bench/unpaced/ sets the frame interval
-# to 0 before WinMain; nothing else differs.
-add_executable(EscanerUnpaced WIN32 src/app/main_win32.cpp res/escaner.rc bench/unpaced/unpaced_display.cpp)
-target_link_libraries(EscanerUnpaced PRIVATE escaner_win32)
+# every bar operation sent to its control at once. escaner_win32's sources
+# and libraries, compiled with a frame of 0 ms; nothing else differs.
+get_target_property(ESCANER_WIN32_SOURCE_LIST escaner_win32 SOURCES)
+get_target_property(ESCANER_WIN32_LINKS escaner_win32 LINK_LIBRARIES)
+add_library(escaner_win32_unpaced STATIC EXCLUDE_FROM_ALL ${ESCANER_WIN32_SOURCE_LIST})
+target_compile_definitions(escaner_win32_unpaced PRIVATE ESCANER_FRAME_MILLISECONDS=0)
+target_link_libraries(escaner_win32_unpaced PUBLIC ${ESCANER_WIN32_LINKS})
+add_executable(EscanerUnpaced WIN32 src/app/main_win32.cpp res/escaner.rc)
+target_link_libraries(EscanerUnpaced PRIVATE escaner_win32_unpaced)
 set_target_properties(EscanerUnpaced PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})

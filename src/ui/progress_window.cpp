@@ -1,17 +1,23 @@
-// Building the strip, its message handling, and closing it.
+// Building the strip, its message handling, what its frames send to the
+// controls, and closing it.
 #include "ui/progress_window.h"
 
 #include <commctrl.h>
 
-#include "ui/bar_display.h"
 #include "ui/progress_template.h"
 
 namespace escaner::ui {
-
-HWND ProgressWindowHandle = nullptr;
-HWND SavedFocus = nullptr;
-
 namespace {
+
+// EscanerUnpaced.exe, the benchmark's build without pacing, is compiled with
+// ESCANER_FRAME_MILLISECONDS=0.
+#ifdef ESCANER_FRAME_MILLISECONDS
+constexpr unsigned kFrameMilliseconds = ESCANER_FRAME_MILLISECONDS;
+#else
+constexpr unsigned kFrameMilliseconds = kDefaultFrameMilliseconds;
+#endif
+
+const TickCountClock kTickCount;
 
 constexpr DWORD kBarStyle = WS_CHILD | WS_VISIBLE | PBS_SMOOTH;
 static_assert(kBarStyle == 0x50000001);
@@ -20,6 +26,11 @@ static_assert(kBarStyle == 0x50000001);
 constexpr UINT kPlacementFlags =
     SWP_NOZORDER | SWP_NOREDRAW | SWP_NOACTIVATE | SWP_NOCOPYBITS | SWP_NOOWNERZORDER | SWP_NOSENDCHANGING;
 static_assert(kPlacementFlags == 0x071C);
+
+// RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW: invalidated,
+// erased and painted, children included, before RedrawWindow returns.
+constexpr UINT kRepaintNow = RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW;
+static_assert(kRepaintNow == 0x0185);
 
 struct BarLayout {
   int id;
@@ -31,25 +42,48 @@ constexpr BarLayout kBars[] = {
     {kOverallBarId, L"ProgressBar2", 0, 21, 200, 20},
 };
 
-// The strip whose messages reach ProgressWindowProc: only once it is about
-// to be shown, never during its creation.
-HWND handingOnTo = nullptr;
+void CloseStrip(HWND window) {
+  SendMessageW(window, WM_CLOSE, 0, 0);
+  DestroyWindow(window);
+}
 
-INT_PTR CALLBACK StripDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (window == handingOnTo) ProgressWindowProc(window, message, wParam, lParam);
+}  // namespace
+
+ProgressWindow::ProgressWindow() : ProgressWindow(kTickCount, kFrameMilliseconds) {}
+
+ProgressWindow::ProgressWindow(const Clock& clock, unsigned frameMilliseconds)
+    : pacer_(*this, clock, frameMilliseconds) {}
+
+ProgressWindow::~ProgressWindow() {
+  if (!pacer_.Running()) return;
+  HWND window = progressWindowHandle_;
+  Detach();
+  DestroyWindow(window);
+}
+
+void ProgressWindow::Detach() {
+  if (!pacer_.Running()) return;
+  SetWindowLongPtrW(progressWindowHandle_, DWLP_USER, 0);
+  pacer_.Stop();
+}
+
+// The strip's object is found through the window from the moment it is
+// about to be shown; until then every message gets the default handling.
+INT_PTR CALLBACK ProgressWindow::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* strip = reinterpret_cast<ProgressWindow*>(GetWindowLongPtrW(window, DWLP_USER));
+  if (strip != nullptr) strip->ProgressWindowProc(window, message, wParam, lParam);
   switch (message) {
     case WM_SYSCOMMAND:
       // Alt+F4 and the like. Esc (IDCANCEL) and WM_CLOSE alone leave the
       // strip open: they fall to the default dialog handling, which closes
       // nothing on a modeless dialog.
       if ((wParam & 0xFFF0) == SC_CLOSE) {
-        CloseProgressWindow(window);
+        CloseStrip(window);
         return TRUE;
       }
       return FALSE;
     case WM_DESTROY:
-      ForgetStrip(window);
-      if (window == handingOnTo) handingOnTo = nullptr;
+      if (strip != nullptr) strip->pacer_.Stop();
       return FALSE;
     default:
       // WM_INITDIALOG included: FALSE gives no control the focus.
@@ -57,21 +91,20 @@ INT_PTR CALLBACK StripDialogProc(HWND window, UINT message, WPARAM wParam, LPARA
   }
 }
 
-}  // namespace
-
-LRESULT ProgressWindowProc(HWND /*window*/, UINT message, WPARAM wParam, LPARAM /*lParam*/) {
+LRESULT ProgressWindow::ProgressWindowProc(HWND /*window*/, UINT message, WPARAM wParam, LPARAM /*lParam*/) {
   if (message == WM_NCACTIVATE) {
     if (wParam == 0) {
-      SavedFocus = GetFocus();
-    } else if (SavedFocus != nullptr) {
-      SetFocus(SavedFocus);
-      SavedFocus = nullptr;
+      savedFocus_ = GetFocus();
+    } else if (savedFocus_ != nullptr) {
+      SetFocus(savedFocus_);
+      savedFocus_ = nullptr;
     }
   }
   return 0;
 }
 
-int ShowProgressWindow(HWND owner) {
+int ProgressWindow::ShowProgressWindow(HWND owner) {
+  Detach();  // the session builds one strip; a strip built before is left to itself
   RECT desktop{};
   GetWindowRect(GetDesktopWindow(), &desktop);
   const int x = StripLeft(desktop.right);
@@ -79,8 +112,8 @@ int ShowProgressWindow(HWND owner) {
 
   HINSTANCE instance = GetModuleHandleW(nullptr);
   const ProgressTemplate dialogTemplate(x);
-  HWND window = CreateDialogIndirectParamW(instance, dialogTemplate.Get(), owner, StripDialogProc, 0);
-  ProgressWindowHandle = window;
+  HWND window = CreateDialogIndirectParamW(instance, dialogTemplate.Get(), owner, DialogProc, 0);
+  progressWindowHandle_ = window;
   if (window == nullptr) return 0;
 
   // The size asked for is the client area; a frame, if any, is added to it.
@@ -103,20 +136,79 @@ int ShowProgressWindow(HWND owner) {
     SendMessageW(bar, WM_SETFONT, static_cast<WPARAM>(font), TRUE);
     SendMessageW(bar, CCM_SETUNICODEFORMAT, 1, 0);
   }
-  KeepStrip(window);
+  savedFocus_ = nullptr;
+  pacer_.Start();
   // A new bar already has OverallBar's range and position.
-  ResetProgressBar(window, kFileBarId);
+  ResetProgressBar(kFileBarId);
 
-  handingOnTo = window;
+  SetWindowLongPtrW(window, DWLP_USER, reinterpret_cast<LONG_PTR>(this));
   ShowWindow(window, SW_SHOW);  // activates it as well
-  FlushProgressWindow(window);  // the first show paints at once
+  pacer_.PaintFrameNow();       // the first show paints at once
   return 0;
 }
 
-void CloseProgressWindow(HWND window) {
-  if (!IsWindow(window)) return;
-  SendMessageW(window, WM_CLOSE, 0, 0);
-  DestroyWindow(window);
+void ProgressWindow::ResetProgressBar(int barId) {
+  if (!pacer_.Running()) return;
+  HWND bar = GetDlgItem(progressWindowHandle_, barId);
+  if (bar == nullptr) return;
+  SendMessageW(bar, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+  SendMessageW(bar, PBM_SETPOS, 0, 0);
+  pacer_.BarWasReset(barId);
+}
+
+void ProgressWindow::SetBarPosition(int barId, std::int32_t position) { pacer_.SetBarPosition(barId, position); }
+
+void ProgressWindow::SetBarColor(int barId, COLORREF color) { pacer_.SetBarColor(barId, color); }
+
+void ProgressWindow::RepaintNow(int target) { pacer_.RepaintNow(target); }
+
+void ProgressWindow::ShowNoActivate() {
+  if (!pacer_.Running()) return;
+  // Paced, only the first show costs messages; on the shown strip this is a
+  // repaint request like any other.
+  if (pacer_.Paced() && IsWindowVisible(progressWindowHandle_)) {
+    pacer_.RepaintNow(kWholeStrip);
+    return;
+  }
+  ShowWindow(progressWindowHandle_, SW_SHOWNA);
+  pacer_.PaintFrameNow();
+}
+
+void ProgressWindow::CloseProgressWindow() {
+  if (pacer_.Running()) CloseStrip(progressWindowHandle_);
+}
+
+// A bar that cannot be found is skipped: GetDlgItem gives null for it, and
+// RedrawWindow of null would repaint the whole desktop.
+void ProgressWindow::SendPosition(int barId, std::int32_t position) {
+  if (HWND bar = GetDlgItem(progressWindowHandle_, barId)) {
+    SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+  }
+}
+
+void ProgressWindow::SendColor(int barId, std::uint32_t color) {
+  if (HWND bar = GetDlgItem(progressWindowHandle_, barId)) {
+    SendMessageW(bar, PBM_SETBARCOLOR, 0, static_cast<LPARAM>(color));
+  }
+}
+
+void ProgressWindow::RepaintBar(int barId) {
+  if (HWND bar = GetDlgItem(progressWindowHandle_, barId)) RedrawWindow(bar, nullptr, nullptr, kRepaintNow);
+}
+
+void ProgressWindow::RepaintWindow() {
+  if (progressWindowHandle_ != nullptr) RedrawWindow(progressWindowHandle_, nullptr, nullptr, kRepaintNow);
+}
+
+// Nothing retrieves the thread's messages during a scan, so that keyboard
+// and mouse input stay unprocessed. Messages sent to the thread are another
+// matter: other programs send broadcasts to every top-level window and wait
+// for the answer, and a thread that asks for none of its messages for 5 s is
+// taken for hung. Once a frame, this call delivers what was sent and
+// retrieves nothing posted.
+void ProgressWindow::EndFrame() {
+  MSG message;
+  PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
 }
 
 }  // namespace escaner::ui

@@ -7,50 +7,79 @@
 
 #include <cstdint>
 
-namespace escaner::ui {
+#include "ui/bar_pacer.h"
 
-inline constexpr int kFileBarId = 1001;
-inline constexpr int kOverallBarId = 1002;
+namespace escaner::ui {
 
 // The strip's client area, which is the whole window (no frame), and its top.
 inline constexpr int kStripWidth = 201;
 inline constexpr int kStripHeight = 41;
 inline constexpr int kStripTop = 2;
 
-// 0 until ShowProgressWindow; 0 as well when the window could not be built.
-extern HWND ProgressWindowHandle;
-// The window that had the focus when the strip last lost activation.
-extern HWND SavedFocus;
-
 // Left edge of the strip on a desktop `desktopWidth` pixels wide: centred,
 // the division truncated toward zero, never clamped (150 gives -25).
 constexpr int StripLeft(int desktopWidth) { return (desktopWidth - kStripWidth) / 2; }
 
-// Builds, places and shows the strip; stores it in ProgressWindowHandle.
-int ShowProgressWindow(HWND owner);
-// Range 0..100, position 0.
-void ResetProgressBar(HWND window, int barId);
-void SetBarPosition(HWND window, int barId, std::int32_t position);
-void SetBarColor(HWND window, int barId, COLORREF color);
-// Synchronous repaint of the window (barId 0) or of one bar.
-void RepaintNow(HWND window, int barId);
-// Shows the strip without activating it, then repaints it.
-void ShowNoActivate(HWND window);
-// WM_CLOSE then DestroyWindow; nothing when the window is gone.
-void CloseProgressWindow(HWND window);
-// The strip's own handling of its messages: hands the keyboard focus back
-// across a loss and regain of activation. Always returns 0.
-LRESULT ProgressWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// The tick count: what paces the strip in Escaner.exe.
+class TickCountClock final : public Clock {
+ public:
+  std::uint64_t Milliseconds() const override { return GetTickCount64(); }
+};
 
-// Display pacing. Every bar message is a synchronous paint, and the content
-// test moves FileBar many times per file, so the strip keeps each bar's latest
-// position and colour and brings the controls up to date at most once a frame,
-// checking the clock only when something is waiting to be shown. The first
-// show paints at once.
-inline constexpr unsigned kDefaultFrameMilliseconds = 33;
-// 0 sends every operation straight to the controls, one message per call.
-void SetFrameInterval(unsigned milliseconds);
-// Brings the bars of the strip up to date and repaints it now.
-void FlushProgressWindow(HWND window);
+// One strip at a time, from ShowProgressWindow to its window's destruction.
+// Every operation acts on the window this object built, and does nothing
+// while there is none (never built, failed to build, or destroyed).
+class ProgressWindow final : private BarSink {
+ public:
+  // Paced by the tick count, one frame every 33 ms; EscanerUnpaced.exe is
+  // built with a frame of 0 and sends every operation at once.
+  ProgressWindow();
+  // Paced by `clock`, one frame every `frameMilliseconds` (0: unpaced).
+  // `clock` must outlive this object.
+  ProgressWindow(const Clock& clock, unsigned frameMilliseconds);
+  // Destroys a window still open.
+  ~ProgressWindow();
+  ProgressWindow(const ProgressWindow&) = delete;
+  ProgressWindow& operator=(const ProgressWindow&) = delete;
+
+  // 0 until ShowProgressWindow; 0 as well when the window could not be
+  // built. Kept after the window is destroyed.
+  HWND ProgressWindowHandle() const { return progressWindowHandle_; }
+  // The window that had the focus when the strip last lost activation.
+  HWND SavedFocus() const { return savedFocus_; }
+
+  // Builds, places and shows the strip. Always 0.
+  int ShowProgressWindow(HWND owner);
+  // Range 0..100, position 0, sent at once.
+  void ResetProgressBar(int barId);
+  void SetBarPosition(int barId, std::int32_t position);
+  void SetBarColor(int barId, COLORREF color);
+  // Repaint of the whole strip (kWholeStrip) or of one bar.
+  void RepaintNow(int target);
+  // Shows the strip without activating it, then repaints it.
+  void ShowNoActivate();
+  // WM_CLOSE then DestroyWindow.
+  void CloseProgressWindow();
+  // The strip's own handling of its messages: hands the keyboard focus back
+  // across a loss and regain of activation. Always returns 0.
+  LRESULT ProgressWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+ private:
+  static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  // Lets go of the current window, if any, without destroying it.
+  void Detach();
+
+  // What the pacer sends reaches the controls here.
+  void SendPosition(int barId, std::int32_t position) override;
+  void SendColor(int barId, std::uint32_t color) override;
+  void RepaintBar(int barId) override;
+  void RepaintWindow() override;
+  void EndFrame() override;
+
+  HWND progressWindowHandle_ = nullptr;
+  HWND savedFocus_ = nullptr;
+  // Running from the window's creation to its WM_DESTROY.
+  BarPacer pacer_;
+};
 
 }  // namespace escaner::ui

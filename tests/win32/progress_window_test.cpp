@@ -1,18 +1,21 @@
 // The progress strip, read back from the live window in this process: its
 // placement, styles and bars, what the bars hold after the scan's
-// operations, the pacing of their paints, closing, and a failed creation.
-#include <windows.h>
+// operations, what its frames send (on a clock the test moves, so nothing
+// here waits on real time), the messages it answers during a scan, closing,
+// and a failed creation.
+#include "ui/progress_window.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
-#include <shlwapi.h>
+#include <windows.h>
 
 #include <cstdint>
 #include <limits>
+#include <map>
+#include <optional>
 #include <sstream>
 #include <string>
-
-#include "ui/progress_window.h"
+#include <thread>
 
 namespace escaner::ui {
 namespace {
@@ -20,11 +23,8 @@ namespace {
 constexpr COLORREF kGold = 0x0000D7FF;
 constexpr COLORREF kOrange = 0x0000A5FF;
 constexpr COLORREF kRed = 0x000000FF;
-// Long enough that no frame ends while a test runs.
-constexpr unsigned kEndlessFrame = 10 * 60 * 1000;
-
-HWND Strip() { return ProgressWindowHandle; }
-HWND BarOf(int id) { return GetDlgItem(ProgressWindowHandle, id); }
+constexpr unsigned kFrame = kDefaultFrameMilliseconds;
+constexpr unsigned kUnpaced = 0;
 
 std::wstring ClassOf(HWND window) {
   wchar_t name[64] = {};
@@ -58,61 +58,113 @@ std::string Text(const RECT& r) {
   return out.str();
 }
 
-LRESULT PositionOf(int barId) { return SendMessageW(BarOf(barId), PBM_GETPOS, 0, 0); }
-COLORREF ColorOf(int barId) { return static_cast<COLORREF>(SendMessageW(BarOf(barId), PBM_GETBARCOLOR, 0, 0)); }
-
-// The colour on screen in a bar's middle row, `x` pixels from its left.
-COLORREF PixelOf(int barId, int x = 100) {
-  HWND bar = BarOf(barId);
-  HDC dc = GetDC(bar);
-  const COLORREF pixel = GetPixel(dc, x, 10);
-  ReleaseDC(bar, dc);
-  return pixel;
-}
-
 // Dispatches what was posted to this thread (the test's windows only).
 void DispatchPosted() {
   MSG msg;
   for (int i = 0; i < 1000 && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE); ++i) DispatchMessageW(&msg);
 }
 
-// Waits, with a deadline, until the tick clock has moved `milliseconds` on.
-void WaitTicks(ULONGLONG milliseconds) {
-  const ULONGLONG start = GetTickCount64();
-  while (GetTickCount64() - start < milliseconds) Sleep(1);
+HWND PlainWindow(const wchar_t* text, int x, int y, int width, int height) {
+  return CreateWindowExW(0, L"STATIC", text, WS_POPUP | WS_VISIBLE, x, y, width, height, nullptr, nullptr, nullptr,
+                         nullptr);
 }
 
-// Counts the messages that really reach one bar, by subclassing it.
-class BarMessageCounter {
+// Counts the messages that really reach one window, by subclassing it.
+class MessageCounter {
  public:
-  explicit BarMessageCounter(HWND bar) : bar_(bar) {
+  explicit MessageCounter(HWND window) : window_(window) {
     active_ = this;
-    previous_ = SetWindowLongPtrW(bar_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Count));
+    previous_ = SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Count));
   }
-  ~BarMessageCounter() {
-    if (IsWindow(bar_)) SetWindowLongPtrW(bar_, GWLP_WNDPROC, previous_);
+  ~MessageCounter() {
+    if (IsWindow(window_)) SetWindowLongPtrW(window_, GWLP_WNDPROC, previous_);
     active_ = nullptr;
   }
-  BarMessageCounter(const BarMessageCounter&) = delete;
-  BarMessageCounter& operator=(const BarMessageCounter&) = delete;
+  MessageCounter(const MessageCounter&) = delete;
+  MessageCounter& operator=(const MessageCounter&) = delete;
 
-  int setPos = 0;
-  int setColor = 0;
-  int paint = 0;
-  int Total() const { return setPos + setColor + paint; }
+  int Of(UINT message) const {
+    const auto found = seen_.find(message);
+    return found == seen_.end() ? 0 : found->second;
+  }
+  int setPos() const { return Of(PBM_SETPOS); }
+  int setColor() const { return Of(PBM_SETBARCOLOR); }
+  int paint() const { return Of(WM_PAINT); }
+  int Total() const { return setPos() + setColor() + paint(); }
 
  private:
   static LRESULT CALLBACK Count(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    BarMessageCounter& self = *active_;
-    if (message == PBM_SETPOS) ++self.setPos;
-    if (message == PBM_SETBARCOLOR) ++self.setColor;
-    if (message == WM_PAINT) ++self.paint;
+    MessageCounter& self = *active_;
+    ++self.seen_[message];
     return CallWindowProcW(reinterpret_cast<WNDPROC>(self.previous_), window, message, wParam, lParam);
   }
 
-  static inline BarMessageCounter* active_ = nullptr;
-  HWND bar_;
+  static inline MessageCounter* active_ = nullptr;
+  HWND window_;
   LONG_PTR previous_ = 0;
+  std::map<UINT, int> seen_;
+};
+
+// Refuses window creations on this thread, all of them or the child windows
+// only, and counts the attempts.
+class RefuseWindows {
+ public:
+  enum Which { kAll, kChildren };
+  explicit RefuseWindows(Which which) {
+    which_ = which;
+    attempts = 0;
+    hook_ = SetWindowsHookExW(WH_CBT, &Refuse, nullptr, GetCurrentThreadId());
+  }
+  ~RefuseWindows() { UnhookWindowsHookEx(hook_); }
+  RefuseWindows(const RefuseWindows&) = delete;
+  RefuseWindows& operator=(const RefuseWindows&) = delete;
+  bool Installed() const { return hook_ != nullptr; }
+
+  static inline int attempts = 0;
+
+ private:
+  static LRESULT CALLBACK Refuse(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_CREATEWND) {
+      const auto* creation = reinterpret_cast<const CBT_CREATEWNDW*>(lParam);
+      if (which_ == kAll || (creation->lpcs->style & WS_CHILD) != 0) {
+        ++attempts;
+        return 1;
+      }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+  }
+  static inline Which which_ = kAll;
+  HHOOK hook_ = nullptr;
+};
+
+// Counts the messages this thread retrieves from its queue, removed or only
+// looked at (the system calls this hook for both).
+class RetrievalCounter {
+ public:
+  RetrievalCounter() {
+    retrieved = 0;
+    hook_ = SetWindowsHookExW(WH_GETMESSAGE, &Note, nullptr, GetCurrentThreadId());
+  }
+  ~RetrievalCounter() { UnhookWindowsHookEx(hook_); }
+  RetrievalCounter(const RetrievalCounter&) = delete;
+  RetrievalCounter& operator=(const RetrievalCounter&) = delete;
+  bool Installed() const { return hook_ != nullptr; }
+
+  static inline int retrieved = 0;
+
+ private:
+  static LRESULT CALLBACK Note(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HC_ACTION) ++retrieved;
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+  }
+  HHOOK hook_ = nullptr;
+};
+
+// A clock the test moves by hand.
+class ManualClock : public Clock {
+ public:
+  std::uint64_t Milliseconds() const override { return now; }
+  std::uint64_t now = 1000000;
 };
 
 // The product's manifest asks for common controls 6; the strip is tested
@@ -178,17 +230,72 @@ class ProgressStrip : public ::testing::Test {
   }
   void SetUp() override {
     ASSERT_TRUE(controls_->Active()) << "no common controls 6 context, error " << GetLastError();
-    SetFrameInterval(kDefaultFrameMilliseconds);
-    ShowProgressWindow(nullptr);
-    ASSERT_TRUE(IsWindow(Strip()));
+    Build(kFrame);
   }
   void TearDown() override {
-    CloseProgressWindow(Strip());
-    SetFrameInterval(kDefaultFrameMilliseconds);
+    strip_.reset();
     DispatchPosted();
   }
 
+  // A new strip object, paced by the test's clock with a frame of `frame`
+  // (kUnpaced: every operation sent at once), showing its window.
+  void Build(unsigned frame) {
+    strip_.reset();
+    strip_.emplace(clock_, frame);
+    strip_->ShowProgressWindow(nullptr);
+    ASSERT_TRUE(IsWindow(Strip()));
+  }
+
+  HWND Strip() const { return strip_->ProgressWindowHandle(); }
+  HWND BarOf(int id) const { return GetDlgItem(Strip(), id); }
+  LRESULT PositionOf(int barId) const { return SendMessageW(BarOf(barId), PBM_GETPOS, 0, 0); }
+  COLORREF ColorOf(int barId) const { return static_cast<COLORREF>(SendMessageW(BarOf(barId), PBM_GETBARCOLOR, 0, 0)); }
+  // The colour on screen in a bar's middle row, `x` pixels from its left.
+  COLORREF PixelOf(int barId, int x = 100) const {
+    HWND bar = BarOf(barId);
+    HDC dc = GetDC(bar);
+    const COLORREF pixel = GetPixel(dc, x, 10);
+    ReleaseDC(bar, dc);
+    return pixel;
+  }
+  // Paints over a bar behind the strip's back, as a window covering it
+  // and then taken away leaves it.
+  void Damage(int barId, COLORREF color) const {
+    HWND bar = BarOf(barId);
+    HDC dc = GetDC(bar);
+    HBRUSH brush = CreateSolidBrush(color);
+    const RECT all{0, 0, 200, 20};
+    FillRect(dc, &all, brush);
+    DeleteObject(brush);
+    ReleaseDC(bar, dc);
+  }
+
+  // Ends the frame on the strip's clock, then makes an operation that
+  // changes nothing: whatever was waiting is shown.
+  void NextFrame() {
+    clock_.now += kFrame;
+    strip_->RepaintNow(kFileBarId);
+  }
+
+  // The content test's per-byte sequence, then its end with a byte outside
+  // the set and the next file's start, all at one moment of the clock.
+  void DriveLikeTheContentTest(int steps) {
+    for (int i = 0; i < steps; ++i) ContentTestStep(i);
+    strip_->SetBarPosition(kFileBarId, 12);
+    strip_->SetBarColor(kFileBarId, kRed);
+    strip_->RepaintNow(kFileBarId);
+    strip_->RepaintNow(kWholeStrip);
+    strip_->ShowNoActivate();
+  }
+  void ContentTestStep(int i) {
+    strip_->SetBarPosition(kFileBarId, 100 - (i % 101));
+    strip_->SetBarColor(kFileBarId, i % 2 == 0 ? kOrange : kGold);
+    strip_->RepaintNow(kFileBarId);
+  }
+
   static inline CommonControls6* controls_ = nullptr;
+  ManualClock clock_;
+  std::optional<ProgressWindow> strip_;
 };
 
 TEST(StripLeft, CentresOnTheDesktopTruncatingTowardZero) {
@@ -232,17 +339,17 @@ TEST_F(ProgressStrip, IsA201By41StripTwoPixelsBelowTheTopCentre) {
 }
 
 TEST_F(ProgressStrip, FollowsTheOwnersClientOrigin) {
-  CloseProgressWindow(Strip());
+  strip_->CloseProgressWindow();
   HWND owner = CreateWindowExW(0, L"STATIC", L"owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 150, 400, 300, nullptr,
                                nullptr, nullptr, nullptr);
   ASSERT_NE(owner, nullptr);
   POINT origin{0, 0};
   ClientToScreen(owner, &origin);
-  ShowProgressWindow(owner);
+  strip_->ShowProgressWindow(owner);
   const int x = StripLeft(ScreenRect(GetDesktopWindow()).right);
   EXPECT_EQ(Text(ScreenRect(Strip())), Text(RECT{x + origin.x, 2 + origin.y, x + origin.x + 201, 2 + origin.y + 41}));
   EXPECT_EQ(GetWindow(Strip(), GW_OWNER), owner);
-  CloseProgressWindow(Strip());
+  strip_->CloseProgressWindow();
   DestroyWindow(owner);
 }
 
@@ -329,14 +436,14 @@ TEST_F(ProgressStrip, BarsHoldPositionsWithinTheirRange) {
       {std::numeric_limits<std::int32_t>::max(), 100},
       {std::numeric_limits<std::int32_t>::min(), 0},
   };
-  for (unsigned frame : {kDefaultFrameMilliseconds, 0u}) {
-    SetFrameInterval(frame);
+  for (unsigned frame : {kFrame, kUnpaced}) {
+    Build(frame);
     for (int id : {kFileBarId, kOverallBarId}) {
       for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << "frame " << frame << " bar " << id << " position " << c.position);
-        SetBarPosition(Strip(), id, c.position);
-        RepaintNow(Strip(), id);
-        FlushProgressWindow(Strip());
+        strip_->SetBarPosition(id, c.position);
+        strip_->RepaintNow(id);
+        NextFrame();
         EXPECT_EQ(PositionOf(id), c.held);
       }
     }
@@ -349,15 +456,15 @@ TEST_F(ProgressStrip, BarsShowTheScanColours) {
     COLORREF onScreen;
   };
   const Case cases[] = {{kGold, RGB(255, 215, 0)}, {kOrange, RGB(255, 165, 0)}, {kRed, RGB(255, 0, 0)}};
-  for (unsigned frame : {kDefaultFrameMilliseconds, 0u}) {
-    SetFrameInterval(frame);
+  for (unsigned frame : {kFrame, kUnpaced}) {
+    Build(frame);
     for (int id : {kFileBarId, kOverallBarId}) {
-      SetBarPosition(Strip(), id, 100);
+      strip_->SetBarPosition(id, 100);
       for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << "frame " << frame << " bar " << id << " colour " << std::hex << c.color);
-        SetBarColor(Strip(), id, c.color);
-        RepaintNow(Strip(), id);
-        FlushProgressWindow(Strip());
+        strip_->SetBarColor(id, c.color);
+        strip_->RepaintNow(id);
+        NextFrame();
         EXPECT_EQ(ColorOf(id), c.color);
         EXPECT_EQ(PixelOf(id), c.onScreen);
       }
@@ -367,122 +474,138 @@ TEST_F(ProgressStrip, BarsShowTheScanColours) {
 
 TEST_F(ProgressStrip, ResetGivesTheFullRangeAndAnEmptyBar) {
   SendMessageW(BarOf(kFileBarId), PBM_SETRANGE32, 10, 50);
-  SetBarPosition(Strip(), kFileBarId, 40);
-  FlushProgressWindow(Strip());
-  ResetProgressBar(Strip(), kFileBarId);
+  strip_->SetBarPosition(kFileBarId, 40);
+  NextFrame();
+  strip_->ResetProgressBar(kFileBarId);
   PBRANGE range{};
   SendMessageW(BarOf(kFileBarId), PBM_GETRANGE, TRUE, reinterpret_cast<LPARAM>(&range));
   EXPECT_EQ(range.iLow, 0);
   EXPECT_EQ(range.iHigh, 100);
   EXPECT_EQ(PositionOf(kFileBarId), 0);
   // The kept state follows the reset: 40 again is a change to show.
-  SetBarPosition(Strip(), kFileBarId, 40);
-  FlushProgressWindow(Strip());
+  strip_->SetBarPosition(kFileBarId, 40);
+  NextFrame();
   EXPECT_EQ(PositionOf(kFileBarId), 40);
 }
 
-// The content test's per-byte sequence, many times within one frame.
-void DriveLikeTheContentTest(int steps) {
-  for (int i = 0; i < steps; ++i) {
-    SetBarPosition(Strip(), kFileBarId, 100 - (i % 101));
-    SetBarColor(Strip(), kFileBarId, i % 2 == 0 ? kOrange : kGold);
-    RepaintNow(Strip(), kFileBarId);
-  }
-  SetBarPosition(Strip(), kFileBarId, 12);
-  SetBarColor(Strip(), kFileBarId, kRed);
-  RepaintNow(Strip(), kFileBarId);
-  RepaintNow(Strip(), 0);
-  ShowNoActivate(Strip());
-}
-
 TEST_F(ProgressStrip, WithinAFrameNoMessageReachesABar) {
-  SetFrameInterval(kEndlessFrame);
-  FlushProgressWindow(Strip());
-  BarMessageCounter seen(BarOf(kFileBarId));
+  MessageCounter seen(BarOf(kFileBarId));
   DriveLikeTheContentTest(1000);
   EXPECT_EQ(seen.Total(), 0);
   EXPECT_EQ(PositionOf(kFileBarId), 0) << "nothing shown before the frame ends";
 
-  FlushProgressWindow(Strip());
-  EXPECT_EQ(seen.setPos, 1);
-  EXPECT_EQ(seen.setColor, 1);
-  EXPECT_GE(seen.paint, 1);
+  NextFrame();
+  EXPECT_EQ(seen.setPos(), 1);
+  EXPECT_EQ(seen.setColor(), 1);
+  EXPECT_GE(seen.paint(), 1);
   EXPECT_EQ(PositionOf(kFileBarId), 12);
   EXPECT_EQ(ColorOf(kFileBarId), kRed);
   EXPECT_EQ(PixelOf(kFileBarId, 5), RGB(255, 0, 0));
 }
 
-TEST_F(ProgressStrip, AThousandOperationsCostAFewFramesNotAThousandPaints) {
-  BarMessageCounter seen(BarOf(kFileBarId));
-  DriveLikeTheContentTest(1000);
-  // Without paints the thousand steps take a small part of one frame.
-  EXPECT_LE(seen.setPos, 3);
-  EXPECT_LE(seen.paint, 6);
-  FlushProgressWindow(Strip());
-  EXPECT_EQ(PositionOf(kFileBarId), 12);
-  EXPECT_EQ(ColorOf(kFileBarId), kRed);
+TEST_F(ProgressStrip, AThousandOperationsOverASecondCostOneMessageAFrame) {
+  MessageCounter seen(BarOf(kFileBarId));
+  for (int i = 0; i < 1000; ++i) {
+    clock_.now += 1;
+    ContentTestStep(i);
+  }
+  // A frame at every 33rd millisecond; each finds a new position and the
+  // other colour waiting.
+  EXPECT_EQ(seen.setPos(), 1000 / 33);
+  EXPECT_EQ(seen.setColor(), 1000 / 33);
+  // The control paints inside PBM_SETPOS as well as when repainted.
+  EXPECT_GE(seen.paint(), 1000 / 33);
+  EXPECT_LE(seen.paint(), 2 * (1000 / 33));
+  NextFrame();
+  EXPECT_EQ(PositionOf(kFileBarId), 100 - (999 % 101));
+  EXPECT_EQ(ColorOf(kFileBarId), kGold);
 }
 
 TEST_F(ProgressStrip, AWaitingChangeIsShownByTheFirstOperationAfterTheFrame) {
-  SetFrameInterval(20);
-  FlushProgressWindow(Strip());
-  SetBarPosition(Strip(), kOverallBarId, 40);
-  WaitTicks(20);
-  RepaintNow(Strip(), kFileBarId);  // changes nothing itself
+  strip_->SetBarPosition(kOverallBarId, 40);
+  clock_.now += kFrame - 1;
+  strip_->RepaintNow(kFileBarId);  // changes nothing itself
+  EXPECT_EQ(PositionOf(kOverallBarId), 0);
+  clock_.now += 1;
+  strip_->RepaintNow(kFileBarId);
   EXPECT_EQ(PositionOf(kOverallBarId), 40);
 }
 
 TEST_F(ProgressStrip, OperationsThatChangeNothingSendNothing) {
-  SetFrameInterval(1);
-  SetBarPosition(Strip(), kFileBarId, 100);
-  SetBarColor(Strip(), kFileBarId, kGold);
-  FlushProgressWindow(Strip());
-  WaitTicks(2);  // the frame is over: anything waiting would be sent
-  BarMessageCounter seen(BarOf(kFileBarId));
-  SetBarPosition(Strip(), kFileBarId, 100);
-  SetBarPosition(Strip(), kFileBarId, 150);  // held as 100 all the same
-  SetBarColor(Strip(), kFileBarId, kGold);
-  RepaintNow(Strip(), kFileBarId);
-  RepaintNow(Strip(), 0);
-  ShowNoActivate(Strip());
+  strip_->SetBarPosition(kFileBarId, 100);
+  strip_->SetBarColor(kFileBarId, kGold);
+  NextFrame();
+  clock_.now += kFrame;  // the frame is over: anything waiting would be sent
+  MessageCounter seen(BarOf(kFileBarId));
+  strip_->SetBarPosition(kFileBarId, 100);
+  strip_->SetBarPosition(kFileBarId, 150);  // held as 100 all the same
+  strip_->SetBarColor(kFileBarId, kGold);
+  strip_->RepaintNow(kFileBarId);
+  strip_->RepaintNow(kOverallBarId);
   EXPECT_EQ(seen.Total(), 0);
 }
 
+// The strip repaints itself at the start of every file to mend what a
+// window covering it left. Asked within a frame, with no bar changing in a
+// run of files, that repaint still comes at the next frame.
+TEST_F(ProgressStrip, AWholeStripRepaintAskedIsCarriedOutAtTheNextFrameWithNoBarChanged) {
+  struct Case {
+    const char* name;
+    void (*ask)(ProgressWindow&);
+  };
+  const Case cases[] = {
+      {"RepaintNow(strip)", [](ProgressWindow& strip) { strip.RepaintNow(kWholeStrip); }},
+      {"ShowNoActivate", [](ProgressWindow& strip) { strip.ShowNoActivate(); }},
+  };
+  strip_->SetBarPosition(kFileBarId, 100);
+  strip_->SetBarColor(kFileBarId, kRed);
+  NextFrame();
+  ASSERT_EQ(PixelOf(kFileBarId), RGB(255, 0, 0));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Damage(kFileBarId, RGB(0, 0, 255));
+    ASSERT_EQ(PixelOf(kFileBarId), RGB(0, 0, 255));
+    c.ask(*strip_);
+    EXPECT_EQ(PixelOf(kFileBarId), RGB(0, 0, 255)) << "within the frame";
+    clock_.now += kFrame;
+    strip_->SetBarColor(kFileBarId, kRed);  // the next file's first operation, no change
+    EXPECT_EQ(PixelOf(kFileBarId), RGB(255, 0, 0)) << "mended at the next frame";
+  }
+}
+
 TEST_F(ProgressStrip, WithoutPacingEveryOperationReachesTheBar) {
-  SetFrameInterval(0);
-  BarMessageCounter seen(BarOf(kFileBarId));
-  for (int i = 0; i < 10; ++i) SetBarPosition(Strip(), kFileBarId, 50);
-  for (int i = 0; i < 3; ++i) SetBarColor(Strip(), kFileBarId, kOrange);
-  EXPECT_EQ(seen.setPos, 10);
-  EXPECT_EQ(seen.setColor, 3);
-  const int paintsBefore = seen.paint;
-  RepaintNow(Strip(), kFileBarId);
-  EXPECT_GT(seen.paint, paintsBefore);
+  Build(kUnpaced);
+  MessageCounter seen(BarOf(kFileBarId));
+  for (int i = 0; i < 10; ++i) strip_->SetBarPosition(kFileBarId, 50);
+  for (int i = 0; i < 3; ++i) strip_->SetBarColor(kFileBarId, kOrange);
+  EXPECT_EQ(seen.setPos(), 10);
+  EXPECT_EQ(seen.setColor(), 3);
+  const int paintsBefore = seen.paint();
+  strip_->RepaintNow(kFileBarId);
+  EXPECT_GT(seen.paint(), paintsBefore);
 }
 
 TEST_F(ProgressStrip, ScanBarsKeepThePlatformColourUntilOneIsSet) {
-  BarMessageCounter seen(BarOf(kOverallBarId));
-  SetBarPosition(Strip(), kOverallBarId, 60);
-  RepaintNow(Strip(), kOverallBarId);
-  ShowNoActivate(Strip());
-  FlushProgressWindow(Strip());
+  MessageCounter seen(BarOf(kOverallBarId));
+  strip_->SetBarPosition(kOverallBarId, 60);
+  strip_->RepaintNow(kOverallBarId);
+  strip_->ShowNoActivate();
+  NextFrame();
   EXPECT_EQ(PositionOf(kOverallBarId), 60);
-  EXPECT_EQ(seen.setColor, 0);
+  EXPECT_EQ(seen.setColor(), 0);
   EXPECT_EQ(ColorOf(kOverallBarId), CLR_DEFAULT);
 }
 
 TEST_F(ProgressStrip, ShowNoActivateShowsAHiddenStripWithoutActivatingIt) {
-  HWND other = CreateWindowExW(0, L"STATIC", L"other", WS_POPUP | WS_VISIBLE, 0, 300, 100, 100, nullptr, nullptr,
-                               nullptr, nullptr);
+  HWND other = PlainWindow(L"other", 0, 300, 100, 100);
   ASSERT_NE(other, nullptr);
-  ShowWindow(Strip(), SW_HIDE);
-  SetActiveWindow(other);
-  ASSERT_EQ(GetActiveWindow(), other);
-  for (unsigned frame : {kDefaultFrameMilliseconds, 0u}) {
+  for (unsigned frame : {kFrame, kUnpaced}) {
     SCOPED_TRACE(frame);
-    SetFrameInterval(frame);
+    Build(frame);
     ShowWindow(Strip(), SW_HIDE);
-    ShowNoActivate(Strip());
+    SetActiveWindow(other);
+    ASSERT_EQ(GetActiveWindow(), other);
+    strip_->ShowNoActivate();
     EXPECT_TRUE(IsWindowVisible(Strip()));
     EXPECT_EQ(GetActiveWindow(), other);
   }
@@ -492,23 +615,25 @@ TEST_F(ProgressStrip, ShowNoActivateShowsAHiddenStripWithoutActivatingIt) {
 TEST_F(ProgressStrip, ClosesOnlyOnTheSystemCloseCommand) {
   struct Case {
     const char* name;
-    void (*act)(HWND);
+    void (*act)(ProgressWindow&, HWND);
     bool closes;
   };
   const Case cases[] = {
-      {"SC_CLOSE", [](HWND w) { SendMessageW(w, WM_SYSCOMMAND, SC_CLOSE, 0); }, true},
-      {"SC_CLOSE, low bits set", [](HWND w) { SendMessageW(w, WM_SYSCOMMAND, SC_CLOSE | 0x3, 0); }, true},
-      {"CloseProgressWindow", [](HWND w) { CloseProgressWindow(w); }, true},
-      {"WM_CLOSE", [](HWND w) { SendMessageW(w, WM_CLOSE, 0, 0); }, false},
-      {"IDCANCEL (Esc)", [](HWND w) { SendMessageW(w, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0); }, false},
-      {"SC_RESTORE", [](HWND w) { SendMessageW(w, WM_SYSCOMMAND, SC_RESTORE, 0); }, false},
+      {"SC_CLOSE", [](ProgressWindow&, HWND w) { SendMessageW(w, WM_SYSCOMMAND, SC_CLOSE, 0); }, true},
+      {"SC_CLOSE, low bits set", [](ProgressWindow&, HWND w) { SendMessageW(w, WM_SYSCOMMAND, SC_CLOSE | 0x3, 0); },
+       true},
+      {"CloseProgressWindow", [](ProgressWindow& strip, HWND) { strip.CloseProgressWindow(); }, true},
+      {"WM_CLOSE", [](ProgressWindow&, HWND w) { SendMessageW(w, WM_CLOSE, 0, 0); }, false},
+      {"IDCANCEL (Esc)",
+       [](ProgressWindow&, HWND w) { SendMessageW(w, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0); }, false},
+      {"SC_RESTORE", [](ProgressWindow&, HWND w) { SendMessageW(w, WM_SYSCOMMAND, SC_RESTORE, 0); }, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    if (!IsWindow(Strip())) ShowProgressWindow(nullptr);
+    if (!IsWindow(Strip())) strip_->ShowProgressWindow(nullptr);
     HWND strip = Strip();
     HWND fileBar = BarOf(kFileBarId);
-    c.act(strip);
+    c.act(*strip_, strip);
     DispatchPosted();  // whatever the default handling posted in reply
     EXPECT_EQ(IsWindow(strip) != FALSE, !c.closes);
     EXPECT_EQ(IsWindow(fileBar) != FALSE, !c.closes);
@@ -517,29 +642,40 @@ TEST_F(ProgressStrip, ClosesOnlyOnTheSystemCloseCommand) {
 }
 
 TEST_F(ProgressStrip, OperationsOnAClosedStripDoNothing) {
-  for (unsigned frame : {kDefaultFrameMilliseconds, 0u}) {
+  for (unsigned frame : {kFrame, kUnpaced}) {
     SCOPED_TRACE(frame);
-    SetFrameInterval(frame);
-    if (!IsWindow(Strip())) ShowProgressWindow(nullptr);
+    Build(frame);
     HWND strip = Strip();
     SendMessageW(strip, WM_SYSCOMMAND, SC_CLOSE, 0);
     ASSERT_FALSE(IsWindow(strip));
-    ResetProgressBar(strip, kFileBarId);
-    SetBarPosition(strip, kFileBarId, 50);
-    SetBarColor(strip, kFileBarId, kRed);
-    RepaintNow(strip, kFileBarId);
-    RepaintNow(strip, 0);
-    ShowNoActivate(strip);
-    FlushProgressWindow(strip);
-    CloseProgressWindow(strip);
-    CloseProgressWindow(strip);
+    strip_->ResetProgressBar(kFileBarId);
+    strip_->SetBarPosition(kFileBarId, 50);
+    strip_->SetBarColor(kFileBarId, kRed);
+    strip_->RepaintNow(kFileBarId);
+    strip_->RepaintNow(kWholeStrip);
+    strip_->ShowNoActivate();
+    NextFrame();
+    strip_->CloseProgressWindow();
+    strip_->CloseProgressWindow();
     EXPECT_FALSE(IsWindow(strip));
+    EXPECT_EQ(Strip(), strip);
   }
 }
 
+TEST_F(ProgressStrip, GoesWithTheObjectThatBuiltIt) {
+  HWND window = nullptr;
+  {
+    ProgressWindow other(clock_, kFrame);
+    other.ShowProgressWindow(nullptr);
+    window = other.ProgressWindowHandle();
+    ASSERT_TRUE(IsWindow(window));
+  }
+  EXPECT_FALSE(IsWindow(window));
+  EXPECT_TRUE(IsWindow(Strip())) << "another strip object's window stays";
+}
+
 TEST_F(ProgressStrip, HandsTheFocusBackWhenReactivated) {
-  HWND other = CreateWindowExW(0, L"STATIC", L"other", WS_POPUP | WS_VISIBLE, 0, 300, 100, 100, nullptr, nullptr,
-                               nullptr, nullptr);
+  HWND other = PlainWindow(L"other", 0, 300, 100, 100);
   ASSERT_NE(other, nullptr);
   SetActiveWindow(Strip());
   ASSERT_EQ(GetActiveWindow(), Strip());
@@ -548,56 +684,114 @@ TEST_F(ProgressStrip, HandsTheFocusBackWhenReactivated) {
 
   SetActiveWindow(other);
   EXPECT_EQ(GetActiveWindow(), other);
-  EXPECT_EQ(SavedFocus, BarOf(kFileBarId)) << "kept as activation was lost";
+  EXPECT_EQ(strip_->SavedFocus(), BarOf(kFileBarId)) << "kept as activation was lost";
 
   SetActiveWindow(Strip());
   EXPECT_EQ(GetActiveWindow(), Strip());
   EXPECT_EQ(GetFocus(), BarOf(kFileBarId));
-  EXPECT_EQ(SavedFocus, nullptr) << "handed back and forgotten";
+  EXPECT_EQ(strip_->SavedFocus(), nullptr) << "handed back and forgotten";
   DestroyWindow(other);
 }
 
-// Refuses every window creation on this thread and counts the attempts.
-class RefuseWindows {
- public:
-  RefuseWindows() { hook_ = SetWindowsHookExW(WH_CBT, &Refuse, nullptr, GetCurrentThreadId()); }
-  ~RefuseWindows() { UnhookWindowsHookEx(hook_); }
-  RefuseWindows(const RefuseWindows&) = delete;
-  RefuseWindows& operator=(const RefuseWindows&) = delete;
-  bool Installed() const { return hook_ != nullptr; }
-
-  static inline int attempts = 0;
-
- private:
-  static LRESULT CALLBACK Refuse(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HCBT_CREATEWND) {
-      ++attempts;
-      return 1;
-    }
-    return CallNextHookEx(nullptr, code, wParam, lParam);
-  }
-  HHOOK hook_ = nullptr;
-};
-
 TEST_F(ProgressStrip, AFailedCreationLeavesNoHandleAndHarmlessOperations) {
-  CloseProgressWindow(Strip());
-  ASSERT_NE(ProgressWindowHandle, nullptr) << "the handle of a strip that worked is kept";
+  strip_->CloseProgressWindow();
+  ASSERT_NE(Strip(), nullptr) << "the handle of a strip that worked is kept";
   {
-    RefuseWindows refuse;
+    RefuseWindows refuse(RefuseWindows::kAll);
     ASSERT_TRUE(refuse.Installed());
-    RefuseWindows::attempts = 0;
-    EXPECT_EQ(ShowProgressWindow(nullptr), 0);
+    EXPECT_EQ(strip_->ShowProgressWindow(nullptr), 0);
     EXPECT_EQ(RefuseWindows::attempts, 1) << "no bar is attempted once the window failed";
   }
-  EXPECT_EQ(ProgressWindowHandle, nullptr);
-  ResetProgressBar(ProgressWindowHandle, kFileBarId);
-  SetBarPosition(ProgressWindowHandle, kOverallBarId, 50);
-  SetBarColor(ProgressWindowHandle, kFileBarId, kGold);
-  RepaintNow(ProgressWindowHandle, kFileBarId);
-  RepaintNow(ProgressWindowHandle, 0);
-  ShowNoActivate(ProgressWindowHandle);
-  CloseProgressWindow(ProgressWindowHandle);
+  EXPECT_EQ(Strip(), nullptr);
+  strip_->ResetProgressBar(kFileBarId);
+  strip_->SetBarPosition(kOverallBarId, 50);
+  strip_->SetBarColor(kFileBarId, kGold);
+  strip_->RepaintNow(kFileBarId);
+  strip_->RepaintNow(kWholeStrip);
+  strip_->ShowNoActivate();
+  NextFrame();
+  strip_->CloseProgressWindow();
   EXPECT_EQ(FindWindowW(L"#32770", L"Dialog1"), nullptr) << "nothing was shown";
+}
+
+// A strip whose bars could not be made: each operation on a bar finds none,
+// and repaints nothing else in its place (RedrawWindow of no window would
+// repaint the whole desktop).
+TEST_F(ProgressStrip, WithoutItsBarsTheStripRepaintsNoOtherWindow) {
+  HWND watcher = PlainWindow(L"watcher", 0, 300, 100, 100);
+  ASSERT_NE(watcher, nullptr);
+  UpdateWindow(watcher);
+  for (unsigned frame : {kFrame, kUnpaced}) {
+    SCOPED_TRACE(frame);
+    strip_.reset();
+    {
+      RefuseWindows refuse(RefuseWindows::kChildren);
+      ASSERT_TRUE(refuse.Installed());
+      Build(frame);
+      EXPECT_EQ(RefuseWindows::attempts, 2);
+    }
+    ASSERT_EQ(BarOf(kFileBarId), nullptr);
+    ASSERT_EQ(BarOf(kOverallBarId), nullptr);
+    MessageCounter seen(watcher);
+    strip_->ResetProgressBar(kFileBarId);
+    for (int step = 0; step < 3; ++step) {
+      clock_.now += kFrame;
+      strip_->SetBarPosition(kFileBarId, 50 + step);
+      strip_->SetBarColor(kFileBarId, kRed);
+      strip_->RepaintNow(kFileBarId);
+      clock_.now += kFrame;
+      strip_->SetBarPosition(kOverallBarId, 10 + step);
+      strip_->RepaintNow(kOverallBarId);
+    }
+    EXPECT_EQ(seen.paint(), 0);
+    EXPECT_TRUE(IsWindow(Strip()));
+  }
+  DestroyWindow(watcher);
+}
+
+// During a scan the strip's thread retrieves no message, yet once a frame it
+// answers what other threads and programs send it. The sender here is
+// another thread of this process, which the system treats as it treats
+// another program.
+TEST_F(ProgressStrip, AnswersWhatIsSentToItOnceAFrameAndRetrievesNothingPosted) {
+  ASSERT_TRUE(PostMessageW(Strip(), WM_KEYDOWN, VK_ESCAPE, 0x00010001));
+  ASSERT_TRUE(PostMessageW(Strip(), WM_KEYUP, VK_ESCAPE, static_cast<LPARAM>(0xC0010001u)));
+  RetrievalCounter retrievals;
+  ASSERT_TRUE(retrievals.Installed());
+  MessageCounter seen(Strip());
+
+  const HWND strip = Strip();
+  LRESULT sent = 0;
+  DWORD_PTR length = 0;
+  wchar_t text[64] = {};
+  std::thread sender([&] {
+    // A deadline only so that a broken strip ends the test.
+    sent = SendMessageTimeoutW(strip, WM_GETTEXT, 64, reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 60000, &length);
+  });
+  // Not a wait on time: the thread wakes when the message is in its queue.
+  const DWORD woken = MsgWaitForMultipleObjectsEx(0, nullptr, 60000, QS_SENDMESSAGE, 0);
+  EXPECT_EQ(woken, WAIT_OBJECT_0);
+
+  DriveLikeTheContentTest(100);
+  EXPECT_EQ(seen.Of(WM_GETTEXT), 0) << "within a frame nothing is answered";
+  clock_.now += kFrame;
+  ContentTestStep(0);
+  EXPECT_EQ(seen.Of(WM_GETTEXT), 1) << "answered at the frame";
+  EXPECT_EQ(RetrievalCounter::retrieved, 0) << "no posted message was retrieved, not even looked at";
+
+  if (seen.Of(WM_GETTEXT) == 0) {
+    MSG any;
+    PeekMessageW(&any, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);  // releases the sender
+  }
+  sender.join();
+  EXPECT_NE(sent, 0);
+  EXPECT_EQ(std::wstring(text, length), L"Dialog1");
+
+  // Esc is still waiting in the queue, and the strip is open.
+  EXPECT_TRUE(IsWindow(Strip()));
+  MSG key{};
+  EXPECT_TRUE(PeekMessageW(&key, Strip(), WM_KEYDOWN, WM_KEYDOWN, PM_REMOVE));
+  EXPECT_EQ(key.wParam, static_cast<WPARAM>(VK_ESCAPE));
 }
 
 }  // namespace

@@ -32,26 +32,22 @@ void Win32Platform::ShellOpen(std::string_view operation, const std::u16string& 
   ShellExecuteA(nullptr, operationText.c_str(), fileText.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
-void Win32Platform::ShowProgressWindow() { ui::ShowProgressWindow(nullptr); }
+void Win32Platform::ShowProgressWindow() { progressWindow_.ShowProgressWindow(nullptr); }
 
-void Win32Platform::ResetProgressBar(Bar bar) {
-  ui::ResetProgressBar(ui::ProgressWindowHandle, static_cast<int>(bar));
-}
+void Win32Platform::ResetProgressBar(Bar bar) { progressWindow_.ResetProgressBar(static_cast<int>(bar)); }
 
 void Win32Platform::SetBarPosition(Bar bar, std::int32_t position) {
-  ui::SetBarPosition(ui::ProgressWindowHandle, static_cast<int>(bar), position);
+  progressWindow_.SetBarPosition(static_cast<int>(bar), position);
 }
 
 void Win32Platform::SetBarColor(Bar bar, std::uint32_t color) {
-  ui::SetBarColor(ui::ProgressWindowHandle, static_cast<int>(bar), static_cast<COLORREF>(color));
+  progressWindow_.SetBarColor(static_cast<int>(bar), static_cast<COLORREF>(color));
 }
 
-void Win32Platform::RepaintNow(PaintTarget target) {
-  ui::RepaintNow(ui::ProgressWindowHandle, static_cast<int>(target));
-}
+void Win32Platform::RepaintNow(PaintTarget target) { progressWindow_.RepaintNow(static_cast<int>(target)); }
 
-void Win32Platform::ShowNoActivate() { ui::ShowNoActivate(ui::ProgressWindowHandle); }
+void Win32Platform::ShowNoActivate() { progressWindow_.ShowNoActivate(); }
 
-void Win32Platform::CloseProgressWindow() { ui::CloseProgressWindow(ui::ProgressWindowHandle); }
+void Win32Platform::CloseProgressWindow() { progressWindow_.CloseProgressWindow(); }
 
 }  // namespace escaner::win32

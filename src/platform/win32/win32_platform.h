@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "ui/progress_window.h"
 
 namespace escaner::win32 {
 
@@ -43,6 +44,10 @@ class Win32Platform : public Platform {
   void RepaintNow(PaintTarget target) override;
   void ShowNoActivate() override;
   void CloseProgressWindow() override;
+
+ private:
+  // The progress strip: its window, the focus it hands back, its bars' state.
+  ui::ProgressWindow progressWindow_;
 
  private:
   // The UTF-16 form of the file being opened for reading, kept from one file
