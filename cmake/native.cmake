@@ -19,5 +19,6 @@ add_executable(escaner_native_tests
 target_link_libraries(escaner_native_tests PRIVATE escaner_fake GTest::gtest_main)
 gtest_discover_tests(escaner_native_tests)
 
-add_executable(escaner_bench bench/core_bench.cpp)
+# Built by `make bench` only.
+add_executable(escaner_bench EXCLUDE_FROM_ALL bench/core_bench.cpp)
 target_link_libraries(escaner_bench PRIVATE escaner_fake benchmark::benchmark)
