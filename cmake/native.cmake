@@ -22,3 +22,6 @@ gtest_discover_tests(escaner_native_tests)
 # Built by `make bench` only.
 add_executable(escaner_bench EXCLUDE_FROM_ALL bench/core_bench.cpp)
 target_link_libraries(escaner_bench PRIVATE escaner_fake benchmark::benchmark)
+
+# scripts/with-wine.sh's failures, played with stand-ins for Xvfb and Wine.
+add_test(NAME with_wine_failures COMMAND ${CMAKE_SOURCE_DIR}/tests/scripts/with_wine_test.sh)
