@@ -68,6 +68,7 @@ target_link_libraries(escaner_test_support PUBLIC user32 gdi32 kernel32 shell32 
 set(ESCANER_WIN32_TESTS
   exe_header_test
   folder_dialog_test
+  folder_selection_test
   platform_error_mode_test
   platform_listing_test
   platform_long_path_test
