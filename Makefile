@@ -31,7 +31,11 @@ test-e2e: win32
 run: win32
 	scripts/run.sh build/win32/Escaner.exe
 
+# The benchmark programs are not part of the default builds (make test does
+# not build them).
 bench: native win32
+	@cmake --build --preset native --target escaner_bench
+	@cmake --build --preset win32 --target bench_programs
 	build/native/escaner_bench
 	scripts/with-wine.sh bench/run_bench.sh build/win32
 

@@ -27,12 +27,12 @@ from pathlib import Path
 
 GENERATOR_VERSION = 1
 
-# The 117 byte values of the keyboard set: 20..7E except '<', and 23 letters
-# and signs above 7F (Windows-1252).
-KEYBOARD = bytes(b for b in range(0x20, 0x7F) if b != 0x3C) + bytes(
-    [0xA1, 0xA8, 0xAA, 0xB4, 0xB7, 0xBA, 0xBF, 0xC1, 0xC7, 0xC9, 0xCD, 0xD1,
-     0xD3, 0xDA, 0xDC, 0xE1, 0xE7, 0xE9, 0xED, 0xF1, 0xF3, 0xFA, 0xFC])
-assert len(KEYBOARD) == 117
+sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "tests" / "support"))
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
+from keyboard_rule import KEYBOARD_BYTES, KEYBOARD_TABLE, is_flagged  # noqa: E402
+
+# The 117 byte values of the keyboard set, in ascending order.
+KEYBOARD = bytes(sorted(KEYBOARD_BYTES))
 
 WORDS = ("el la de que y en un una los las por con para como pero datos fichero "
          "carpeta informe ventana sistema usuario programa tabla valor lista "
@@ -49,15 +49,6 @@ BINARY_HEADERS = (b"MZ\x90\x00\x03\x00\x00\x00", b"\x89PNG\r\n\x1a\n", b"PK\x03\
                   b"%PDF-1.4\n%\xe2\xe3", b"\x7fELF\x01\x01\x01", b"\xff\xd8\xff\xe0\x00\x10JFIF",
                   b"GIF89a\x01\x00", b"\xd0\xcf\x11\xe0\xa1\xb1\x1a\xe1", b"Rar!\x1a\x07\x00",
                   b"\x1f\x8b\x08\x00")
-
-
-KEYBOARD_TABLE = bytes(1 if b in KEYBOARD else 0 for b in range(256))
-
-
-def flagged_by_rule(data: bytes) -> bool:
-    """The keyboard rule: two bytes or more, all in the set, one a separator."""
-    return (len(data) >= 2 and not data.translate(KEYBOARD_TABLE).count(0) and
-            (b"\\" in data or b"/" in data))
 
 
 def encode(text: str) -> bytes:
@@ -195,8 +186,8 @@ def make_tree_s(root: Path, seed: int, scale: float):
         else:
             data = b"\\" * size  # a lone backslash is still too short
         # What each kind is meant to be, checked against the rule itself.
-        if flagged_by_rule(data) != (kind == "flagged"):
-            raise AssertionError(f"{path}: {kind} content decides {flagged_by_rule(data)}")
+        if is_flagged(data) != (kind == "flagged"):
+            raise AssertionError(f"{path}: {kind} content decides {is_flagged(data)}")
         if kind == "flagged":
             flagged.append(path)
         (root / path).write_bytes(data)

@@ -12,7 +12,7 @@ shift
 : "${WINEPREFIX:?run inside scripts/with-wine.sh}" "${DISPLAY:?run inside scripts/with-wine.sh}"
 
 for exe in Escaner EscanerUnpaced bench_driver floor literal; do
-  [ -f "$build_dir/$exe.exe" ] || { echo "run_bench: $build_dir/$exe.exe missing (make win32)" >&2; exit 1; }
+  [ -f "$build_dir/$exe.exe" ] || { echo "run_bench: $build_dir/$exe.exe missing (make bench builds it)" >&2; exit 1; }
 done
 
 peer_dir=$(dirname "$build_dir")/bench-peer

@@ -25,20 +25,18 @@ import time
 from pathlib import Path
 
 HERE = Path(__file__).resolve().parent
-sys.path.insert(0, str(HERE))
+sys.path[:0] = [str(HERE), str(HERE.parent / "tests" / "support")]
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 import bench_trees  # noqa: E402
+import wine_drives  # noqa: E402
+from wine_drives import windows_path  # noqa: E402
 
-DRIVE = "t:"
+DRIVE = "T"
 MIB = 1 << 20
 
 
-def windows_path(path: Path) -> str:
-    return "Z:" + str(path).replace("/", "\\")
-
-
 def drive_path(rel: str) -> str:
-    return "T:\\" + rel.replace("/", "\\")
+    return wine_drives.drive_path(DRIVE, rel)
 
 
 def log(text):
@@ -257,10 +255,7 @@ def main():
 
     # Drive T: must exist before Wine's drive manager starts with the first
     # Wine program of the session.
-    dosdevice = Path(os.environ["WINEPREFIX"]) / "dosdevices" / DRIVE
-    if dosdevice.is_symlink() or dosdevice.exists():
-        dosdevice.unlink()
-    dosdevice.symlink_to(trees, target_is_directory=True)
+    wine_drives.map_drive(DRIVE, trees)
     cpu = pin_wine_to_one_cpu()
     subprocess.run(["wine", "cmd", "/c", "exit"], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                    stderr=subprocess.DEVNULL, timeout=120)

@@ -25,5 +25,9 @@ add_executable(escaner_native_tests
 target_link_libraries(escaner_native_tests PRIVATE escaner_fake escaner_bar_pacer GTest::gtest_main)
 gtest_discover_tests(escaner_native_tests)
 
-add_executable(escaner_bench bench/core_bench.cpp)
+# Built by `make bench` only.
+add_executable(escaner_bench EXCLUDE_FROM_ALL bench/core_bench.cpp)
 target_link_libraries(escaner_bench PRIVATE escaner_fake benchmark::benchmark)
+
+# scripts/with-wine.sh's failures, played with stand-ins for Xvfb and Wine.
+add_test(NAME with_wine_failures COMMAND ${CMAKE_SOURCE_DIR}/tests/scripts/with_wine_test.sh)

@@ -6,12 +6,26 @@
 add_link_options(-static -static-libgcc -static-libstdc++)
 # ASLR and DEP, set explicitly in the PE header.
 add_link_options(-Wl,--dynamicbase -Wl,--nxcompat)
-add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+# The lowest Windows the exe loads on: Vista (NT 6.0). Its one import newer
+# than Windows XP is GetTickCount64 (the progress strip's frame clock), which
+# XP's KERNEL32 lacks, so XP refuses to start it. Building against the Vista
+# headers hides every later API, so a call that would raise the minimum does
+# not compile unnoticed. README ("Which Windows") says the same for users.
+set(ESCANER_WINDOWS_MINIMUM 0x0600)
+add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
+  _WIN32_WINNT=${ESCANER_WINDOWS_MINIMUM})
 
-file(GLOB ESCANER_WIN32_SOURCES CONFIGURE_DEPENDS
-  src/platform/win32/*.cpp
-  src/ui/*.cpp)
-add_library(escaner_win32 STATIC ${ESCANER_WIN32_SOURCES})
+# The Win32 side of the seam and the progress strip: the product.
+add_library(escaner_win32 STATIC
+  src/platform/win32/ansi_text.cpp
+  src/platform/win32/file_layer.cpp
+  src/platform/win32/folder_dialog.cpp
+  src/platform/win32/long_path.cpp
+  src/platform/win32/win32_platform.cpp
+  src/ui/bar_pacer.cpp
+  src/ui/progress_template.cpp
+  src/ui/progress_window.cpp
+)
 target_link_libraries(escaner_win32 PUBLIC escaner_core ole32 shell32 comctl32 user32 gdi32 kernel32 psapi)
 
 add_executable(Escaner WIN32 src/app/main_win32.cpp res/escaner.rc)
@@ -32,35 +46,76 @@ foreach(t gtest gtest_main gmock gmock_main)
 endforeach()
 include(GoogleTest)
 
-# One test program per file under tests/win32, each run by ctest under Wine.
-file(GLOB ESCANER_WIN32_TESTS CONFIGURE_DEPENDS tests/win32/*_test.cpp)
-foreach(test_source ${ESCANER_WIN32_TESTS})
-  get_filename_component(test_name ${test_source} NAME_WE)
-  add_executable(${test_name} ${test_source})
-  target_link_libraries(${test_name} PRIVATE escaner_win32 GTest::gtest_main)
-  target_include_directories(${test_name} PRIVATE tests)
+# What the Win32 tests, the end-to-end driver and the benchmark's driver share:
+# reading another process's windows and memory, deadlines, the process tree,
+# folder selection, program closing, the system dialogs' ids, JSON events and
+# argument parsing.
+add_library(escaner_test_support STATIC
+  tests/support/arguments.cpp
+  tests/support/deadline.cpp
+  tests/support/folder_selection.cpp
+  tests/support/json_event.cpp
+  tests/support/process_tree.cpp
+  tests/support/program_closing.cpp
+  tests/support/remote_window.cpp
+  tests/support/started_program.cpp
+  tests/support/window_kind.cpp
+)
+target_include_directories(escaner_test_support PUBLIC tests)
+target_link_libraries(escaner_test_support PUBLIC user32 gdi32 kernel32 shell32 comctl32)
+
+# One test program per file, each run by ctest under Wine.
+set(ESCANER_WIN32_TESTS
+  exe_header_test
+  folder_dialog_test
+  folder_selection_test
+  platform_error_mode_test
+  platform_listing_test
+  platform_long_path_test
+  platform_message_test
+  platform_reading_test
+  progress_window_test
+  report_file_test
+  resources_test
+  startup_process_test
+)
+foreach(test_name ${ESCANER_WIN32_TESTS})
+  add_executable(${test_name} tests/win32/${test_name}.cpp)
+  target_link_libraries(${test_name} PRIVATE escaner_win32 escaner_test_support GTest::gtest_main)
   # Listed at test time, under Wine, not at build time.
   gtest_discover_tests(${test_name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
     PROPERTIES ENVIRONMENT "ESCANER_EXE=$<TARGET_FILE:Escaner>")
 endforeach()
 
-# Tools for the end-to-end tests and benchmarks (driver, floor program).
-file(GLOB ESCANER_E2E_TOOLS CONFIGURE_DEPENDS tests/e2e/*.cpp bench/win32/*.cpp)
-foreach(tool_source ${ESCANER_E2E_TOOLS})
-  get_filename_component(tool_name ${tool_source} NAME_WE)
-  add_executable(${tool_name} ${tool_source})
-  target_include_directories(${tool_name} PRIVATE tests)
-  target_link_libraries(${tool_name} PRIVATE user32 gdi32 kernel32 psapi comctl32 shell32 ole32)
-endforeach()
+# The end-to-end driver (tests/e2e/run_e2e.sh, make test).
+add_executable(driver
+  tests/e2e/driver.cpp
+  tests/e2e/run/driven_run.cpp
+  tests/e2e/run/folder_dialog_handler.cpp
+  tests/e2e/run/message_box_handler.cpp
+  tests/e2e/run/opened_program_handler.cpp
+  tests/e2e/run/started_processes.cpp
+  tests/e2e/run/strip_handler.cpp
+)
+target_link_libraries(driver PRIVATE escaner_test_support)
 
-# Benchmark only (make bench): the same exe with the progress strip unpaced,
-# every bar operation sent to its control at once. escaner_win32's sources
-# and libraries, compiled with a frame of 0 ms; nothing else differs.
+# Benchmark programs, built by `make bench` only (target bench_programs):
+# the whole-scan benchmark's driver, its floor and the literal scan, and the
+# exe with the progress strip unpaced, every bar operation sent to its
+# control at once: escaner_win32's sources and libraries compiled with a
+# frame of 0 ms; nothing else differs.
+add_executable(bench_driver EXCLUDE_FROM_ALL bench/win32/bench_driver.cpp)
+target_link_libraries(bench_driver PRIVATE escaner_test_support psapi)
+add_executable(floor EXCLUDE_FROM_ALL bench/win32/floor.cpp)
+target_link_libraries(floor PRIVATE psapi)
+add_executable(literal EXCLUDE_FROM_ALL bench/win32/literal.cpp)
+target_link_libraries(literal PRIVATE user32 gdi32 comctl32 psapi)
 get_target_property(ESCANER_WIN32_SOURCE_LIST escaner_win32 SOURCES)
 get_target_property(ESCANER_WIN32_LINKS escaner_win32 LINK_LIBRARIES)
 add_library(escaner_win32_unpaced STATIC EXCLUDE_FROM_ALL ${ESCANER_WIN32_SOURCE_LIST})
 target_compile_definitions(escaner_win32_unpaced PRIVATE ESCANER_FRAME_MILLISECONDS=0)
 target_link_libraries(escaner_win32_unpaced PUBLIC ${ESCANER_WIN32_LINKS})
-add_executable(EscanerUnpaced WIN32 src/app/main_win32.cpp res/escaner.rc)
+add_executable(EscanerUnpaced WIN32 EXCLUDE_FROM_ALL src/app/main_win32.cpp res/escaner.rc)
 target_link_libraries(EscanerUnpaced PRIVATE escaner_win32_unpaced)
 set_target_properties(EscanerUnpaced PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+add_custom_target(bench_programs DEPENDS bench_driver floor literal EscanerUnpaced)

@@ -13,18 +13,19 @@ set -euo pipefail
 
 build=$(cd "${1:?usage: screenshots.sh BUILD_DIR}" && pwd)
 : "${WINEPREFIX:?run inside scripts/with-wine.sh}" "${DISPLAY:?run inside scripts/with-wine.sh}"
-docs=$(cd "$(dirname "$0")/.." && pwd)/docs
+root=$(cd "$(dirname "$0")/.." && pwd)
+docs=$root/docs
+drives() { python3 -B "$root/tests/support/wine_drives.py" "$@"; }
 for f in Escaner.exe driver.exe; do
   [ -f "$build/$f" ] || { echo "screenshots: $build/$f is missing" >&2; exit 1; }
 done
 
 work=$(mktemp -d /tmp/escaner-shots.XXXXXX)
-drive=$WINEPREFIX/dosdevices/t:
 pids=()
 cleanup() {
   local p
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  rm -f "$drive"
+  drives unmap T || true
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -79,8 +80,7 @@ for d in range(120):  # about 20,000 files: a scan of several seconds under Wine
         with open(os.path.join(folder, f"archivo{n:03}.dat"), "wb") as f:
             f.write((flagged, plain, binary)[n % 3])
 EOF
-rm -f "$drive"
-ln -s "$work/tree" "$drive"
+drives map T "$work/tree"
 
 mkdir -p "$work/app" "$docs"
 cp "$build/Escaner.exe" "$work/app/"

@@ -3,22 +3,25 @@ program, registry settings, screenshots), fixture trees built on Linux, and
 the walk order worked out from the platform's own listings.
 
 Runs inside scripts/with-wine.sh: WINEPREFIX, DISPLAY and a persistent
-wineserver are ready. Python standard library only."""
+wineserver are ready. Python standard library only.
+
+Importing it puts tests/support on the module path: Wine paths and drives
+(wine_drives) and the keyboard rule (keyboard_rule) come from there, shared
+with the benchmark."""
 
 import json
 import os
 import shutil
 import subprocess
+import sys
 import tempfile
 import time
 from pathlib import Path
 
+sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "support"))
+from wine_drives import map_drive, windows_path  # noqa: E402  (windows_path: for the cases)
+
 DRIVE = "T"
-
-
-def windows_path(linux_path) -> str:
-    """Wine's Z: drive is the Unix root."""
-    return "Z:" + str(linux_path).replace("/", "\\")
 
 
 class RunResult:
@@ -62,10 +65,7 @@ class Wine:
         # drive itself is made before any Wine process of this suite starts.
         self.drive_link = work / "drive-t"
         self.drive_link.symlink_to(work, target_is_directory=True)
-        dosdevice = self.prefix / "dosdevices" / (DRIVE.lower() + ":")
-        if dosdevice.is_symlink() or dosdevice.exists():
-            dosdevice.unlink()
-        dosdevice.symlink_to(self.drive_link, target_is_directory=True)
+        map_drive(DRIVE, self.drive_link, self.prefix)
 
     def point_drive(self, folder: Path):
         self.drive_link.unlink()

@@ -12,6 +12,7 @@
 
 #include "platform/win32/win32_platform.h"
 #include "scan/choose_folder.h"
+#include "support/folder_selection.h"
 #include "win32/temp_tree.h"
 #include "win32/window_wait.h"
 
@@ -51,16 +52,11 @@ class FolderDialogTest : public ::testing::Test {
     return chosen;
   }
 
-  // Selects `path` the way a program does it for a user, then confirms.
-  static void SelectAndConfirm(HWND dialog, const std::string& path) {
-    const HWND tree = GetDlgItem(dialog, kFolderTreeId);
-    const auto selected = [&] { return SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0); };
-    const LRESULT before = selected();
-    for (int attempt = 0; attempt < 2; ++attempt) {  // the first one may not take
-      SendMessageW(dialog, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(path.c_str()));
-      if (escaner_test::WaitFor([&] { return selected() != before && selected() != 0; }, 3000)) break;
-    }
-    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+  // Selects `path` the way the end-to-end driver does it for a user, then
+  // confirms it (or cancels, when the selection never shows the path).
+  static void SelectAndConfirm(HWND dialog, const std::wstring& path) {
+    escaner_test::AnswerWithFolder(GetCurrentProcess(), dialog, path,
+                                   escaner_test::WindowDeadline());
   }
 
   Win32Platform platform_;
@@ -74,16 +70,16 @@ TEST_F(FolderDialogTest, ConfirmedFolderComesBackWithOneTrailingBackslash) {
   escaner_test::MakeFolder(temp.Path() + L"Elegida");
   escaner_test::MakeFolder(temp.Path() + L"A\u00F1o \u00DCber");  // bytes F1 and DC
   struct Case {
-    std::string select;
+    std::wstring select;
     std::string expected;
   };
   const Case cases[] = {
-      {temp.AnsiPath() + "Elegida", temp.AnsiPath() + "Elegida\\"},
-      {temp.AnsiPath() + "A\xF1o \xDC" "ber", temp.AnsiPath() + "A\xF1o \xDC" "ber\\"},
-      {"C:\\", "C:\\"},  // a drive root keeps its single backslash
+      {temp.Path() + L"Elegida", temp.AnsiPath() + "Elegida\\"},
+      {temp.Path() + L"A\u00F1o \u00DCber", temp.AnsiPath() + "A\xF1o \xDC" "ber\\"},
+      {L"C:\\", "C:\\"},  // a drive root keeps its single backslash
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.select);
+    SCOPED_TRACE(escaner_test::Narrow(c.select));
     problems_.clear();
     const std::string chosen = Choose([&](HWND dialog) { SelectAndConfirm(dialog, c.select); });
     EXPECT_EQ(problems_, "");

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "support/started_program.h"
 #include "win32/exe_path.h"
 #include "win32/temp_tree.h"
 #include "win32/window_wait.h"
@@ -16,41 +17,8 @@ namespace {
 using escaner_test::kFolderTitleId;
 using escaner_test::kFolderTreeId;
 using escaner_test::kMessageTextId;
+using escaner_test::StartedProgram;
 using escaner_test::TempFolder;
-
-// A started program, ended for sure when the test is done with it.
-class StartedProgram {
- public:
-  StartedProgram(const std::wstring& exe, const std::wstring& arguments) {
-    std::wstring commandLine = L"\"" + exe + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    started_ = CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                              nullptr, &startup, &info_) != FALSE;
-  }
-  ~StartedProgram() {
-    if (!started_) return;
-    if (WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(info_.hProcess, 99);
-    CloseHandle(info_.hThread);
-    CloseHandle(info_.hProcess);
-  }
-  StartedProgram(const StartedProgram&) = delete;
-  StartedProgram& operator=(const StartedProgram&) = delete;
-
-  bool Started() const { return started_; }
-  DWORD Pid() const { return info_.dwProcessId; }
-  // The exit code, or nothing when it has not ended by the deadline.
-  std::optional<DWORD> WaitForExit() const {
-    if (WaitForSingleObject(info_.hProcess, escaner_test::kWindowDeadlineMs) != WAIT_OBJECT_0) return {};
-    DWORD code = 0;
-    GetExitCodeProcess(info_.hProcess, &code);
-    return code;
-  }
-
- private:
-  PROCESS_INFORMATION info_ = {};
-  bool started_ = false;
-};
 
 class StartupTest : public ::testing::Test {
  protected:
@@ -90,7 +58,7 @@ TEST_F(StartupTest, CancelledSessionWhateverTheCommandLine) {
     EXPECT_TRUE(escaner_test::TextOf(box) == L"Programador");
     PostMessageW(box, WM_COMMAND, IDOK, 0);
 
-    EXPECT_EQ(program.WaitForExit(), 0u);
+    EXPECT_EQ(program.WaitForExit(escaner_test::kWindowDeadlineMs), 0u);
     EXPECT_FALSE(escaner_test::Exists(Report()));
   }
 }
@@ -122,7 +90,7 @@ TEST_F(RefusedPlatformTest, OnlyTheRefusalBoxThenExit255) {
   EXPECT_EQ(escaner_test::FindDialog(program.Pid(), kFolderTreeId), nullptr);
   PostMessageW(box, WM_COMMAND, IDOK, 0);
 
-  EXPECT_EQ(program.WaitForExit(), 255u);
+  EXPECT_EQ(program.WaitForExit(escaner_test::kWindowDeadlineMs), 255u);
   EXPECT_EQ(escaner_test::ReadWholeFile(Report()), "C:\\old.txt\r\n") << "the report was touched";
 }
 

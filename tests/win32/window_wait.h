@@ -1,57 +1,38 @@
 // Finding and waiting for the dialogs a test drives: the folder dialog and
 // message boxes, in this process or in a started Escaner.exe. Every wait has
-// a deadline.
+// a deadline, on the clock of the test-support library (support/).
 #pragma once
 
 #include <windows.h>
 
 #include <string>
 
+#include "support/deadline.h"
+#include "support/dialog_ids.h"
+#include "support/folder_selection.h"
+#include "support/remote_window.h"
+
 namespace escaner_test {
 
 inline constexpr DWORD kWindowDeadlineMs = 30000;
 
+inline Deadline WindowDeadline(DWORD timeoutMs = kWindowDeadlineMs) {
+  return Deadline(timeoutMs / 1000.0);
+}
+
 // Polls `probe` until it holds or `timeoutMs` has passed.
 template <typename Probe>
 bool WaitFor(Probe probe, DWORD timeoutMs = kWindowDeadlineMs) {
-  const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-  for (;;) {
-    if (probe()) return true;
-    if (GetTickCount64() >= deadline) return false;
-    Sleep(20);
-  }
+  return PollUntil(probe, WindowDeadline(timeoutMs));
 }
 
-// Dialog children that tell the two dialogs apart.
-inline constexpr int kFolderTreeId = 0x3741;   // the folder dialog's SysTreeView32
-inline constexpr int kFolderTitleId = 0x3742;  // the static above the tree
-inline constexpr int kMessageTextId = 0xFFFF;  // a message box's text
-
-struct DialogSearch {
-  DWORD pid;
-  int childId;
-  HWND found;
-};
-
-inline BOOL CALLBACK MatchDialog(HWND window, LPARAM param) {
-  auto& search = *reinterpret_cast<DialogSearch*>(param);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  wchar_t className[16] = {};
-  GetClassNameW(window, className, 16);
-  if (owner == search.pid && IsWindowVisible(window) && std::wstring(className) == L"#32770" &&
-      GetDlgItem(window, search.childId) != nullptr) {
-    search.found = window;
-    return FALSE;
-  }
-  return TRUE;
-}
-
-// A visible top-level #32770 of process `pid` holding a child `childId`.
+// A visible top-level #32770 of process `pid` holding a child `childId`
+// (kFolderTreeId: the folder dialog; kMessageTextId: a message box).
 inline HWND FindDialog(DWORD pid, int childId) {
-  DialogSearch search{pid, childId, nullptr};
-  EnumWindows(MatchDialog, reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  for (HWND window : TopLevelWindowsOf({pid}))
+    if (IsWindowVisible(window) && ClassOf(window) == L"#32770" && GetDlgItem(window, childId))
+      return window;
+  return nullptr;
 }
 
 inline HWND WaitForDialog(DWORD pid, int childId, DWORD timeoutMs = kWindowDeadlineMs) {
@@ -61,23 +42,10 @@ inline HWND WaitForDialog(DWORD pid, int childId, DWORD timeoutMs = kWindowDeadl
 }
 
 // The folder dialog becomes visible before its tree is filled.
-inline bool WaitForFilledTree(HWND dialog) {
-  return WaitFor([&] {
-    DWORD_PTR count = 0;
-    return SendMessageTimeoutW(GetDlgItem(dialog, kFolderTreeId), 0x1105 /* TVM_GETCOUNT */, 0, 0,
-                               SMTO_ABORTIFHUNG, 2000, &count) != 0 &&
-           count > 0;
-  });
-}
+inline bool WaitForFilledTree(HWND dialog) { return WaitForFilledTree(dialog, WindowDeadline()) > 0; }
 
 // A window's text, through WM_GETTEXT (the window's thread must be pumping).
-inline std::wstring TextOf(HWND window) {
-  wchar_t text[1024] = {};
-  DWORD_PTR length = 0;
-  SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
-                      5000, &length);
-  return std::wstring(text, length);
-}
+inline std::wstring TextOf(HWND window) { return SentText(window); }
 
 inline std::string AnsiTextOf(HWND window) {
   char text[1024] = {};
