@@ -5,7 +5,7 @@
 #include <random>
 
 #include "fake/fake_platform.h"
-#include "scan/content_test.h"
+#include "scan/content_check.h"
 #include "scan/keyboard_set.h"
 #include "scan/tree_walk.h"
 
@@ -31,7 +31,7 @@ std::string SpanishText(std::size_t size) {
 // The per-byte decision alone, over data already in memory: every value of
 // the set in random order (the worst case), and ordinary text.
 void BM_ScanKeyboardBytes(benchmark::State& state) {
-  const std::string text = state.range(0) == 0 ? KeyboardText(ContentTest::kFirstChunkSize) : SpanishText(ContentTest::kFirstChunkSize);
+  const std::string text = state.range(0) == 0 ? KeyboardText(ContentCheck::kFirstChunkSize) : SpanishText(ContentCheck::kFirstChunkSize);
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
   for (auto _ : state) {
     bool separator = false;
@@ -47,7 +47,7 @@ void BM_TestFileKeyboardOnly(benchmark::State& state) {
   testing::FakePlatform fake;
   const auto size = static_cast<std::size_t>(state.range(0));
   fake.AddFile("T:\\big.txt", KeyboardText(size));
-  ContentTest test(fake);
+  ContentCheck test(fake);
   const ScanCounters counters{1, 0, 1};
   for (auto _ : state) {
     fake.calls.clear();
@@ -60,7 +60,7 @@ BENCHMARK(BM_TestFileKeyboardOnly)->Arg(1 << 20)->Arg(16 << 20);
 void BM_TestFileBinaryStopsAtOnce(benchmark::State& state) {
   testing::FakePlatform fake;
   fake.AddRepeatingFile("T:\\big.bin", std::string("MZ\x90\x00", 4), std::uint64_t{1} << 30);
-  ContentTest test(fake);
+  ContentCheck test(fake);
   const ScanCounters counters{1, 0, 1};
   for (auto _ : state) {
     fake.calls.clear();
@@ -80,7 +80,7 @@ void BM_WalkLargeTree(benchmark::State& state) {
     fake.calls.clear();
     ScanCounters counters;
     CountFiles(fake, u"T:\\tree\\", counters);
-    ContentTest test(fake);
+    ContentCheck test(fake);
     ScanFolder(fake, u"T:\\tree\\", counters, test);
     benchmark::DoNotOptimize(counters.FilesDone);
   }

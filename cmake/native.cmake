@@ -15,7 +15,7 @@ target_include_directories(escaner_bar_pacer PUBLIC src)
 add_executable(escaner_native_tests
   tests/native/bar_pacer_test.cpp
   tests/native/choose_folder_test.cpp
-  tests/native/content_test_test.cpp
+  tests/native/content_check_test.cpp
   tests/native/keyboard_set_test.cpp
   tests/native/report_test.cpp
   tests/native/run_scan_test.cpp

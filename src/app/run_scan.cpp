@@ -3,7 +3,7 @@
 #include <string>
 
 #include "scan/choose_folder.h"
-#include "scan/content_test.h"
+#include "scan/content_check.h"
 #include "scan/report.h"
 #include "scan/tree_walk.h"
 
@@ -32,8 +32,8 @@ std::int32_t RunScan(Platform& platform, ScanCounters& counters) {
 
   platform.ShowProgressWindow();
   CountFiles(platform, folder, counters);
-  ContentTest contentTest(platform);
-  ScanFolder(platform, folder, counters, contentTest);
+  ContentCheck contentCheck(platform);
+  ScanFolder(platform, folder, counters, contentCheck);
   platform.CloseProgressWindow();
 
   std::string text(kDoneText);

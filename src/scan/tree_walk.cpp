@@ -117,7 +117,7 @@ void CountFiles(Platform& platform, const std::u16string& folder, ScanCounters& 
 }
 
 void ScanFolder(Platform& platform, const std::u16string& folder, ScanCounters& counters,
-                ContentTest& contentTest) {
+                ContentCheck& contentCheck) {
   TreeWalker walker(platform);
   auto scanFile = [&](const std::u16string& filePath, std::uint32_t attributes) {
     ++counters.FilesDone;
@@ -126,7 +126,7 @@ void ScanFolder(Platform& platform, const std::u16string& folder, ScanCounters& 
     platform.SetBarPosition(Bar::Overall, Percent(counters.FilesDone, counters.FilesScanned, 100));
     platform.SetBarColor(Bar::File, kGold);
     platform.RepaintNow(PaintTarget::OverallBar);
-    if (contentTest.TestFile(filePath, attributes, counters) != 0) {
+    if (contentCheck.TestFile(filePath, attributes, counters) != 0) {
       ++counters.FilesInfected;
       LogInfected(platform, filePath);
     }

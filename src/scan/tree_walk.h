@@ -4,7 +4,7 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "scan/content_test.h"
+#include "scan/content_check.h"
 #include "scan/scan_counters.h"
 
 namespace escaner {
@@ -15,7 +15,7 @@ void CountFiles(Platform& platform, const std::u16string& folder, ScanCounters& 
 // Scanning pass: visits the same files in the same order, moves OverallBar,
 // tests each file and logs the flagged ones.
 void ScanFolder(Platform& platform, const std::u16string& folder, ScanCounters& counters,
-                ContentTest& contentTest);
+                ContentCheck& contentCheck);
 
 // Whether the walk enters a listed subfolder: not "." or "..", and not a
 // symbolic link or junction (which could loop or count files twice).

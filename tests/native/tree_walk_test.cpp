@@ -33,8 +33,8 @@ struct Walk {
   Walk() { fake.AddFolder("C:\\Prog"); }  // the report's folder
   void Run(const std::string& folder) {
     CountFiles(fake, U16(folder), counters);
-    ContentTest contentTest(fake);
-    ScanFolder(fake, U16(folder), counters, contentTest);
+    ContentCheck contentCheck(fake);
+    ScanFolder(fake, U16(folder), counters, contentCheck);
   }
 };
 

@@ -279,15 +279,15 @@ class ProgressStrip : public ::testing::Test {
 
   // The content test's per-byte sequence, then its end with a byte outside
   // the set and the next file's start, all at one moment of the clock.
-  void DriveLikeTheContentTest(int steps) {
-    for (int i = 0; i < steps; ++i) ContentTestStep(i);
+  void DriveLikeTheContentCheck(int steps) {
+    for (int i = 0; i < steps; ++i) ContentCheckStep(i);
     strip_->SetBarPosition(kFileBarId, 12);
     strip_->SetBarColor(kFileBarId, kRed);
     strip_->RepaintNow(kFileBarId);
     strip_->RepaintNow(kWholeStrip);
     strip_->ShowNoActivate();
   }
-  void ContentTestStep(int i) {
+  void ContentCheckStep(int i) {
     strip_->SetBarPosition(kFileBarId, 100 - (i % 101));
     strip_->SetBarColor(kFileBarId, i % 2 == 0 ? kOrange : kGold);
     strip_->RepaintNow(kFileBarId);
@@ -490,7 +490,7 @@ TEST_F(ProgressStrip, ResetGivesTheFullRangeAndAnEmptyBar) {
 
 TEST_F(ProgressStrip, WithinAFrameNoMessageReachesABar) {
   MessageCounter seen(BarOf(kFileBarId));
-  DriveLikeTheContentTest(1000);
+  DriveLikeTheContentCheck(1000);
   EXPECT_EQ(seen.Total(), 0);
   EXPECT_EQ(PositionOf(kFileBarId), 0) << "nothing shown before the frame ends";
 
@@ -507,7 +507,7 @@ TEST_F(ProgressStrip, AThousandOperationsOverASecondCostOneMessageAFrame) {
   MessageCounter seen(BarOf(kFileBarId));
   for (int i = 0; i < 1000; ++i) {
     clock_.now += 1;
-    ContentTestStep(i);
+    ContentCheckStep(i);
   }
   // A frame at every 33rd millisecond; each finds a new position and the
   // other colour waiting.
@@ -772,10 +772,10 @@ TEST_F(ProgressStrip, AnswersWhatIsSentToItOnceAFrameAndRetrievesNothingPosted) 
   const DWORD woken = MsgWaitForMultipleObjectsEx(0, nullptr, 60000, QS_SENDMESSAGE, 0);
   EXPECT_EQ(woken, WAIT_OBJECT_0);
 
-  DriveLikeTheContentTest(100);
+  DriveLikeTheContentCheck(100);
   EXPECT_EQ(seen.Of(WM_GETTEXT), 0) << "within a frame nothing is answered";
   clock_.now += kFrame;
-  ContentTestStep(0);
+  ContentCheckStep(0);
   EXPECT_EQ(seen.Of(WM_GETTEXT), 1) << "answered at the frame";
   EXPECT_EQ(RetrievalCounter::retrieved, 0) << "no posted message was retrieved, not even looked at";
 

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "platform/win32/win32_platform.h"
-#include "scan/content_test.h"
+#include "scan/content_check.h"
 #include "scan/report.h"
 #include "scan/tree_walk.h"
 #include "win32/temp_tree.h"
@@ -173,8 +173,8 @@ TEST_F(ReportTest, ScanCountsFlaggedFilesWhileTheReportIsHeld) {
 
   escaner::ScanCounters counters;
   escaner::CountFiles(platform_, scanned.AnsiPath(), counters);
-  escaner::ContentTest contentTest(platform_);
-  escaner::ScanFolder(platform_, scanned.AnsiPath(), counters, contentTest);
+  escaner::ContentCheck contentCheck(platform_);
+  escaner::ScanFolder(platform_, scanned.AnsiPath(), counters, contentCheck);
   CloseHandle(holder);
 
   EXPECT_EQ(counters.FilesScanned, 3);

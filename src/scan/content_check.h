@@ -23,7 +23,7 @@ struct FileExamination {
 // Files longer than this are not examined (the content index is 32-bit).
 inline constexpr std::uint64_t kMaxExaminedLength = std::uint64_t{1} << 31;
 
-class ContentTest {
+class ContentCheck {
  public:
   // Reads start at 64 KiB, enough to settle nearly every file, and double
   // while the file keeps passing, up to 256 KiB (still within the cache): a
@@ -32,7 +32,7 @@ class ContentTest {
   static constexpr std::size_t kFirstChunkSize = 64 * 1024;
   static constexpr std::size_t kLargestChunkSize = 256 * 1024;
 
-  explicit ContentTest(Platform& platform);
+  explicit ContentCheck(Platform& platform);
 
   // 1 when the file at `path` is at least two bytes long, all of them in the
   // keyboard set, one of them a backslash or slash; 0 otherwise. Drives

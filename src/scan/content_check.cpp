@@ -1,4 +1,4 @@
-#include "scan/content_test.h"
+#include "scan/content_check.h"
 
 #include <algorithm>
 
@@ -98,10 +98,10 @@ std::size_t ScanKeyboardBytes(const unsigned char* bytes, std::size_t size, bool
   return ScanByTable(bytes, size, hasSeparator);
 }
 
-ContentTest::ContentTest(Platform& platform)
+ContentCheck::ContentCheck(Platform& platform)
     : platform_(platform), chunk_(std::make_unique<unsigned char[]>(kLargestChunkSize)) {}
 
-FileExamination ContentTest::Examine(const std::u16string& path, std::uint32_t attributes) {
+FileExamination ContentCheck::Examine(const std::u16string& path, std::uint32_t attributes) {
   FileExamination exam;
   if (WouldRecallData(attributes) || !IsOpenablePath(path)) return exam;
   const FileHandle file = platform_.OpenForReading(path);
@@ -134,7 +134,7 @@ FileExamination ContentTest::Examine(const std::u16string& path, std::uint32_t a
   return exam;
 }
 
-void ContentTest::DriveFileBar(const FileExamination& exam, const ScanCounters& counters) {
+void ContentCheck::DriveFileBar(const FileExamination& exam, const ScanCounters& counters) {
   // Byte i shows 100 - (100 * i) / U. Only the bytes where that value
   // changes are sent: the bar passes through the same pictures, at most 101
   // of them, however long the file.
@@ -158,7 +158,7 @@ void ContentTest::DriveFileBar(const FileExamination& exam, const ScanCounters& 
   }
 }
 
-std::int32_t ContentTest::TestFile(const std::u16string& path, std::uint32_t attributes,
+std::int32_t ContentCheck::TestFile(const std::u16string& path, std::uint32_t attributes,
                                    const ScanCounters& counters) {
   platform_.RepaintNow(PaintTarget::Window);
   platform_.ShowNoActivate();

@@ -1,4 +1,4 @@
-#include "scan/content_test.h"
+#include "scan/content_check.h"
 
 #include <gtest/gtest.h>
 
@@ -44,7 +44,7 @@ struct Outcome {
 };
 
 Outcome RunTestFile(FakePlatform& fake, const std::string& path, ScanCounters counters = {3, 1, 0}) {
-  ContentTest test(fake);
+  ContentCheck test(fake);
   const std::int32_t result = test.TestFile(U16(path), 0, counters);
   return {result, FileBarStory(fake)};
 }
@@ -105,7 +105,7 @@ TEST(TestFile, FailuresGiveZeroAndTouchNothingButTheWindow) {
   fake.AddFile("T:\\a?b", "a/b");  // no listed name holds a wildcard
   for (const std::string path : {"T:\\locked", "T:\\missing", "T:\\a?b", "T:\\a*", ""}) {
     fake.calls.clear();
-    ContentTest test(fake);
+    ContentCheck test(fake);
     ScanCounters counters{1, 0, 1};
     EXPECT_EQ(test.TestFile(U16(path), 0, counters), 0) << path;
     std::vector<std::string> expected = {"RepaintNow Window", "ShowNoActivate"};
@@ -130,7 +130,7 @@ TEST(TestFile, FileWhoseDataIsNotOnTheVolumeIsNeverOpened) {
   for (const auto& [attributes, opened] : cases) {
     FakePlatform fake;
     fake.AddFile(kPath, "a/b");
-    ContentTest test(fake);
+    ContentCheck test(fake);
     const std::int32_t result = test.TestFile(U16(kPath), attributes, ScanCounters{1, 0, 1});
     EXPECT_EQ(result, opened ? 1 : 0) << attributes;
     if (!opened) {
@@ -196,14 +196,14 @@ TEST(TestFile, LargeKeyboardFileSendsOnlyTheHundredAndOneChangingPositions) {
   std::vector<std::uint64_t> sizes;
   for (const std::string& read : fake.CallsStartingWith({"Read "})) sizes.push_back(std::stoull(read.substr(5)));
   ASSERT_GE(sizes.size(), 2u);
-  EXPECT_EQ(sizes[0], ContentTest::kFirstChunkSize);
-  EXPECT_EQ(sizes[1], 2 * ContentTest::kFirstChunkSize);
+  EXPECT_EQ(sizes[0], ContentCheck::kFirstChunkSize);
+  EXPECT_EQ(sizes[1], 2 * ContentCheck::kFirstChunkSize);
   for (std::uint64_t size : sizes) {
-    EXPECT_LE(size, ContentTest::kLargestChunkSize);
+    EXPECT_LE(size, ContentCheck::kLargestChunkSize);
     requested += size;
   }
   EXPECT_EQ(requested, length);
-  EXPECT_LE(sizes.size(), length / ContentTest::kLargestChunkSize + 5);
+  EXPECT_LE(sizes.size(), length / ContentCheck::kLargestChunkSize + 5);
 }
 
 TEST(TestFile, BinaryFileCostsOneChunkAndOversizedFileIsNotRead) {
@@ -230,7 +230,7 @@ TEST(TestFile, BinaryFileCostsOneChunkAndOversizedFileIsNotRead) {
 }
 
 TEST(TestFile, DecisionCarriesAcrossChunkBoundaries) {
-  const std::size_t chunk = ContentTest::kFirstChunkSize;  // the second read starts here, the third at 3 x
+  const std::size_t chunk = ContentCheck::kFirstChunkSize;  // the second read starts here, the third at 3 x
   struct ChunkCase {
     std::string name;
     std::string bytes;
