@@ -44,7 +44,7 @@ BENCHMARK(BM_ScanKeyboardBytes)->ArgName("spanish")->Arg(0)->Arg(1);
 
 // TestFile end to end against the fake: read in chunks, decide, drive the bar.
 void BM_TestFileKeyboardOnly(benchmark::State& state) {
-  testing::FakePlatform fake;
+  escaner_test::FakePlatform fake;
   const auto size = static_cast<std::size_t>(state.range(0));
   fake.AddFile("T:\\big.txt", KeyboardText(size));
   ContentCheck test(fake);
@@ -58,7 +58,7 @@ void BM_TestFileKeyboardOnly(benchmark::State& state) {
 BENCHMARK(BM_TestFileKeyboardOnly)->Arg(1 << 20)->Arg(16 << 20);
 
 void BM_TestFileBinaryStopsAtOnce(benchmark::State& state) {
-  testing::FakePlatform fake;
+  escaner_test::FakePlatform fake;
   fake.AddRepeatingFile("T:\\big.bin", std::string("MZ\x90\x00", 4), std::uint64_t{1} << 30);
   ContentCheck test(fake);
   const ScanCounters counters{1, 0, 1};
@@ -71,7 +71,7 @@ BENCHMARK(BM_TestFileBinaryStopsAtOnce);
 
 // Both passes over 20,000 small files in 2,000 folders.
 void BM_WalkLargeTree(benchmark::State& state) {
-  testing::FakePlatform fake;
+  escaner_test::FakePlatform fake;
   for (int folder = 0; folder < 2000; ++folder) {
     const std::string path = "T:\\tree\\d" + std::to_string(folder / 50) + "\\e" + std::to_string(folder) + "\\";
     for (int file = 0; file < 10; ++file) fake.AddFile(path + "file" + std::to_string(file) + ".dat", "MZ\x90");

@@ -119,7 +119,7 @@ int main() {
                                L"--open-wait", L"--hang-flag"},
                               {L"--cancel"});
   if (!given.Parse(args) || !given.Has(L"--exe")) return Usage();
-  escaner_e2e::RunOptions options;
+  escaner_test::RunOptions options;
   options.exe = given.Text(L"--exe");
   options.cwd = given.Text(L"--cwd");
   options.args = given.Text(L"--args");
@@ -127,5 +127,5 @@ int main() {
   options.timeout = given.Number(L"--timeout", options.timeout);
   options.openWait = given.Number(L"--open-wait", options.openWait);
   options.hangFlag = given.Text(L"--hang-flag");
-  return escaner_e2e::DriveRun(options);
+  return escaner_test::DriveRun(options);
 }

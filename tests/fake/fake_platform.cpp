@@ -5,7 +5,9 @@
 #include <cstring>
 #include <stdexcept>
 
-namespace escaner::testing {
+namespace escaner_test {
+
+using namespace escaner;
 namespace {
 
 std::string WithoutTrailingBackslash(std::string path) {
@@ -450,4 +452,4 @@ void FakePlatform::RepaintNow(PaintTarget target) {
 void FakePlatform::ShowNoActivate() { Record("ShowNoActivate"); }
 void FakePlatform::CloseProgressWindow() { Record("CloseProgressWindow"); }
 
-}  // namespace escaner::testing
+}  // namespace escaner_test

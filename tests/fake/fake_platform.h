@@ -17,7 +17,15 @@
 
 #include "platform/platform.h"
 
-namespace escaner::testing {
+namespace escaner_test {
+
+using escaner::Bar;
+using escaner::DirEntry;
+using escaner::FileHandle;
+using escaner::FolderHandle;
+using escaner::FolderId;
+using escaner::PaintTarget;
+using escaner::Platform;
 
 class FakePlatform : public Platform {
  public:
@@ -150,4 +158,4 @@ std::string Escaped(std::string_view bytes);
 // Windows-1252 with no best fit: each character it lacks becomes '?'.
 std::string Windows1252(std::u16string_view text);
 
-}  // namespace escaner::testing
+}  // namespace escaner_test

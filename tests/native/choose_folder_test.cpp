@@ -7,8 +7,8 @@
 namespace escaner {
 namespace {
 
-using testing::U16;
-using testing::Utf8;
+using escaner_test::U16;
+using escaner_test::Utf8;
 
 TEST(FinishChosenPath, KeepsThePathWholeAndEndsItWithOneBackslash) {
   const std::string long300 = "C:\\" + std::string(297, 'a');
@@ -30,7 +30,7 @@ TEST(FinishChosenPath, KeepsThePathWholeAndEndsItWithOneBackslash) {
 }
 
 TEST(ChooseFolder, AsksWithTheTwoLineTitleAndReturnsEmptyOnCancel) {
-  testing::FakePlatform fake;
+  escaner_test::FakePlatform fake;
   fake.browseResult = std::nullopt;
   EXPECT_EQ(ChooseFolder(fake), u"");
   ASSERT_EQ(fake.calls.size(), 1u);

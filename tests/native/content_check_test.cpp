@@ -11,8 +11,8 @@
 namespace escaner {
 namespace {
 
-using testing::FakePlatform;
-using testing::U16;
+using escaner_test::FakePlatform;
+using escaner_test::U16;
 
 constexpr const char* kPath = "T:\\f";
 
@@ -335,8 +335,8 @@ TEST(TestFile, AgreesWithTheReferenceModelOnRandomFiles) {
     fake.AddFile(kPath, bytes);
     const Outcome actual = RunTestFile(fake, kPath, counters);
     const Outcome expected = ReferenceModel(bytes, counters);
-    ASSERT_EQ(actual.result, expected.result) << testing::Escaped(bytes);
-    ASSERT_EQ(actual.story, expected.story) << testing::Escaped(bytes);
+    ASSERT_EQ(actual.result, expected.result) << escaner_test::Escaped(bytes);
+    ASSERT_EQ(actual.story, expected.story) << escaner_test::Escaped(bytes);
   }
 }
 

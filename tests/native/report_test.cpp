@@ -7,8 +7,8 @@
 namespace escaner {
 namespace {
 
-using testing::FakePlatform;
-using testing::U16;
+using escaner_test::FakePlatform;
+using escaner_test::U16;
 
 constexpr const char* kReport = "C:\\Prog\\Malware.txt";
 

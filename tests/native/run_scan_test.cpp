@@ -9,7 +9,7 @@
 namespace escaner {
 namespace {
 
-using testing::FakePlatform;
+using escaner_test::FakePlatform;
 
 constexpr const char* kReport = "C:\\Prog\\Malware.txt";
 const std::string kApology = "ShowMessage [Programador] Sintiendolo mucho ...\\r\\nEl escaneo ha terminado ...";
@@ -38,7 +38,7 @@ TEST(RunScan, NoUsableFolderGivesTheApologyAndNothingElse) {
     const std::vector<std::string> expected = {
         "ModuleFolder", "ClearAttributes C:\\Prog\\Malware.txt", "FindAndDelete C:\\Prog\\Malware.txt",
         "BrowseForFolder Elige Carpeta a ver ...\\r\\n\\xAE Velmar Soft", kApology};
-    EXPECT_EQ(session.fake.calls, expected) << testing::Utf8(chosen.value_or(u"<cancel>"));
+    EXPECT_EQ(session.fake.calls, expected) << escaner_test::Utf8(chosen.value_or(u"<cancel>"));
     EXPECT_EQ(session.counters.FilesScanned, 0);
     EXPECT_EQ(session.counters.FilesInfected, 0);
   }
@@ -49,7 +49,7 @@ TEST(RunScan, TrimmingTheSpaceOnlyDecidesOnThreeCharacters) {
       {u"C:\\", false}, {u" C:\\ ", false}, {u"C:", true},      {u"   ", true},  {u"", true},
       {u"ab", true},      {u"abc", false},      {u"\t\t\\", false}, {u" \t\\", true}, {u"\r\n\\", false}};
   for (const auto& [folder, unusable] : cases) {
-    EXPECT_EQ(IsUnusableFolder(folder), unusable) << testing::Utf8(folder);
+    EXPECT_EQ(IsUnusableFolder(folder), unusable) << escaner_test::Utf8(folder);
   }
 }
 

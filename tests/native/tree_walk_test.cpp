@@ -9,8 +9,8 @@
 namespace escaner {
 namespace {
 
-using testing::FakePlatform;
-using testing::U16;
+using escaner_test::FakePlatform;
+using escaner_test::U16;
 
 // The files the scanning pass handed to the content test, in order.
 std::vector<std::string> TestedFiles(const FakePlatform& fake) {
@@ -338,7 +338,7 @@ TEST(TreeWalk, OnlyDotAndDotDotAreSkippedByName) {
     DirEntry entry;
     entry.attributes = kAttributeDirectory;
     entry.name = name;
-    EXPECT_EQ(IsEnteredSubfolder(entry), entered) << testing::Utf8(name);
+    EXPECT_EQ(IsEnteredSubfolder(entry), entered) << escaner_test::Utf8(name);
   }
 }
 

@@ -16,7 +16,7 @@
 #include "support/started_program.h"
 #include "support/window_kind.h"
 
-namespace escaner_e2e {
+namespace escaner_test {
 
 using escaner_test::Deadline;
 using escaner_test::Emit;
@@ -133,4 +133,4 @@ class Run {
 
 int DriveRun(const RunOptions& options) { return Run(options).Execute(); }
 
-}  // namespace escaner_e2e
+}  // namespace escaner_test

@@ -9,7 +9,7 @@
 
 #include <string>
 
-namespace escaner_e2e {
+namespace escaner_test {
 
 struct RunOptions {
   std::wstring exe;
@@ -24,4 +24,4 @@ struct RunOptions {
 // The driver's exit code: 0 the exe ended, 2 it hung, 3 it did not start.
 int DriveRun(const RunOptions& options);
 
-}  // namespace escaner_e2e
+}  // namespace escaner_test

@@ -5,7 +5,7 @@
 #include "support/json_event.h"
 #include "support/remote_window.h"
 
-namespace escaner_e2e {
+namespace escaner_test {
 
 using escaner_test::Emit;
 using escaner_test::Format;
@@ -35,4 +35,4 @@ void FolderDialogHandler::Meet(HWND dialog) {
   Emit("{\"event\":\"folder_dialog_closed\",\"closed\":" + JsonBool(!open()) + "}");
 }
 
-}  // namespace escaner_e2e
+}  // namespace escaner_test

@@ -11,7 +11,7 @@
 
 #include "support/deadline.h"
 
-namespace escaner_e2e {
+namespace escaner_test {
 
 class FolderDialogHandler {
  public:
@@ -29,4 +29,4 @@ class FolderDialogHandler {
   std::set<HWND> answered_;
 };
 
-}  // namespace escaner_e2e
+}  // namespace escaner_test

@@ -4,7 +4,7 @@
 #include "support/json_event.h"
 #include "support/remote_window.h"
 
-namespace escaner_e2e {
+namespace escaner_test {
 
 using escaner_test::ClassOf;
 using escaner_test::Emit;
@@ -47,4 +47,4 @@ void MessageBoxHandler::Meet(HWND box) {
   started_.BoxDismissed();
 }
 
-}  // namespace escaner_e2e
+}  // namespace escaner_test

@@ -11,7 +11,7 @@
 #include "e2e/run/strip_handler.h"
 #include "support/deadline.h"
 
-namespace escaner_e2e {
+namespace escaner_test {
 
 class MessageBoxHandler {
  public:
@@ -29,4 +29,4 @@ class MessageBoxHandler {
   std::set<HWND> answered_;
 };
 
-}  // namespace escaner_e2e
+}  // namespace escaner_test

@@ -11,7 +11,7 @@
 #include "support/remote_window.h"
 #include "support/window_kind.h"
 
-namespace escaner_e2e {
+namespace escaner_test {
 
 using escaner_test::Deadline;
 using escaner_test::Emit;
@@ -58,4 +58,4 @@ void OpenedProgramHandler::WatchAndClose() {
   }
 }
 
-}  // namespace escaner_e2e
+}  // namespace escaner_test

@@ -7,7 +7,7 @@
 
 #include "e2e/run/started_processes.h"
 
-namespace escaner_e2e {
+namespace escaner_test {
 
 class OpenedProgramHandler {
  public:
@@ -23,4 +23,4 @@ class OpenedProgramHandler {
   double openWaitSeconds_;
 };
 
-}  // namespace escaner_e2e
+}  // namespace escaner_test

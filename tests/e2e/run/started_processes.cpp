@@ -3,7 +3,7 @@
 #include "support/json_event.h"
 #include "support/process_tree.h"
 
-namespace escaner_e2e {
+namespace escaner_test {
 
 using escaner_test::Emit;
 using escaner_test::Format;
@@ -25,4 +25,4 @@ std::vector<std::wstring> StartedProcesses::Images() const {
   return images;
 }
 
-}  // namespace escaner_e2e
+}  // namespace escaner_test

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace escaner_e2e {
+namespace escaner_test {
 
 class StartedProcesses {
  public:
@@ -35,4 +35,4 @@ class StartedProcesses {
   bool boxDismissed_ = false;
 };
 
-}  // namespace escaner_e2e
+}  // namespace escaner_test

@@ -4,7 +4,7 @@
 #include "support/json_event.h"
 #include "support/remote_window.h"
 
-namespace escaner_e2e {
+namespace escaner_test {
 
 using escaner_test::ClassOf;
 using escaner_test::Emit;
@@ -87,4 +87,4 @@ void StripHandler::NoteIfClosed() {
        ",\"overall_bar_colours\":" + JsonColours(overallBarColours_) + "}");
 }
 
-}  // namespace escaner_e2e
+}  // namespace escaner_test

@@ -8,7 +8,7 @@
 #include <map>
 #include <string>
 
-namespace escaner_e2e {
+namespace escaner_test {
 
 class StripHandler {
  public:
@@ -31,4 +31,4 @@ class StripHandler {
   std::map<COLORREF, int> overallBarColours_;
 };
 
-}  // namespace escaner_e2e
+}  // namespace escaner_test
