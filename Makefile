@@ -28,8 +28,11 @@ test-win32: win32
 test-e2e: win32
 	scripts/with-wine.sh tests/e2e/run_e2e.sh build/win32
 
-run: win32
-	scripts/run.sh build/win32/Escaner.exe
+# make run [FOLDER=/some/folder]: the folder is checked before the build.
+run:
+	@scripts/run.sh --check-folder "$(FOLDER)"
+	@$(MAKE) --no-print-directory win32
+	@scripts/run.sh build/win32/Escaner.exe "$(FOLDER)"
 
 bench: native win32
 	build/native/escaner_bench
