@@ -18,6 +18,7 @@ test: native win32
 	ctest --preset native
 	scripts/with-wine.sh ctest --preset win32
 	scripts/with-wine.sh tests/e2e/run_e2e.sh build/win32
+	tests/run/check_make_run.sh build/win32
 
 test-native: native
 	ctest --preset native
