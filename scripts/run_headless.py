@@ -179,7 +179,10 @@ class Session:
             if drivers and exes:
                 break
             if self.driver.ended():
-                raise SessionFailed(f"the driver ended before Escaner.exe started: "
+                ended = self.driver.first("exit")
+                if ended:
+                    raise SessionFailed(f"Escaner.exe ended at once, with exit code {ended['code']}")
+                raise SessionFailed(f"the driver could not start Escaner.exe: "
                                     f"{self.driver.first('start_failed') or self.driver.events}")
             time.sleep(0.002)
         self.driver_process = HeldProcess(drivers[0], "driver")
