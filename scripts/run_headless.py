@@ -255,15 +255,16 @@ class Session:
                     if best:
                         best[1].path.unlink()
                     best = (distance, frame)
-                samples += 1
-                # Short steps while the bar moves, so a small tree shows its
-                # progress; longer ones while it stands still (the counting
-                # pass, a long file). After the first few samples the
-                # shortest step grows too, so a large tree is scanned at
-                # near its own pace.
-                floor = FIRST_STEP * 2 ** max(0, samples - SHORT_SAMPLES)
-                step = step * 2 if percent == last else floor
-                step = min(max(step, floor), LONGEST_STEP)
+            # Short steps while the bar moves, so a small tree shows its
+            # progress; longer ones while it stands still or the strip is
+            # not there (the counting pass, a long file). After the first
+            # few samples the shortest step grows too, so a large tree is
+            # scanned at near its own pace.
+            samples += 1
+            floor = min(FIRST_STEP * 2 ** min(max(0, samples - SHORT_SAMPLES), 10), LONGEST_STEP)
+            moved = percent is not None and percent != last
+            step = min(max(floor if moved else step * 2, floor), LONGEST_STEP)
+            if percent is not None:
                 last = percent
             box = self.screen.window(BOX_TITLE)
             if box:
