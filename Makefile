@@ -18,6 +18,7 @@ test: native win32
 	ctest --preset native
 	scripts/with-wine.sh ctest --preset win32
 	scripts/with-wine.sh tests/e2e/run_e2e.sh build/win32
+	tests/run/check_make_run.sh build/win32
 
 test-native: native
 	ctest --preset native
@@ -28,8 +29,11 @@ test-win32: win32
 test-e2e: win32
 	scripts/with-wine.sh tests/e2e/run_e2e.sh build/win32
 
-run: win32
-	scripts/run.sh build/win32/Escaner.exe
+# make run [FOLDER=/some/folder]: the folder is checked before the build.
+run:
+	@scripts/run.sh --check-folder "$(FOLDER)"
+	@$(MAKE) --no-print-directory win32
+	@scripts/run.sh build/win32/Escaner.exe "$(FOLDER)"
 
 # The benchmark programs are not part of the default builds (make test does
 # not build them).
