@@ -18,9 +18,11 @@ add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
 # The Win32 side of the seam and the progress strip: the product.
 add_library(escaner_win32 STATIC
   src/platform/win32/ansi_text.cpp
-  src/platform/win32/file_layer.cpp
+  src/platform/win32/file_reading.cpp
   src/platform/win32/folder_dialog.cpp
-  src/platform/win32/long_path.cpp
+  src/platform/win32/folder_listing.cpp
+  src/platform/win32/report_file.cpp
+  src/platform/win32/verbatim_path.cpp
   src/platform/win32/win32_platform.cpp
   src/ui/bar_pacer.cpp
   src/ui/progress_template.cpp
@@ -71,7 +73,7 @@ set(ESCANER_WIN32_TESTS
   folder_selection_test
   platform_error_mode_test
   platform_listing_test
-  platform_long_path_test
+  platform_verbatim_path_test
   platform_message_test
   platform_reading_test
   progress_window_test

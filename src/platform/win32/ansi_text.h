@@ -13,9 +13,11 @@ namespace escaner::win32 {
 void AnsiToWide(std::string_view text, std::wstring& wide);
 std::wstring AnsiToWide(std::string_view text);
 
-// UTF-16 to the ANSI code page; characters it lacks become its default
-// character ('?').
-std::string WideToAnsi(std::wstring_view text);
+// UTF-16 to the ANSI code page with no best fit (WC_NO_BEST_FIT_CHARS): the
+// exact bytes where the code page holds every character, '?' for each one it
+// lacks, never a look-alike ("Ā" stays '?', not "A"). Into `ansi`, reusing
+// its storage.
+void AnsiWithoutBestFit(std::u16string_view text, std::string& ansi);
 
 // The seam's UTF-16 strings as the platform's wide strings (both are 16-bit
 // units on Windows).

@@ -7,7 +7,18 @@
 
 namespace escaner::win32 {
 
-Win32Platform::Win32Platform() { readPath_.reserve(2 * MAX_PATH); }
+Win32Platform::Win32Platform() { verbatimPath_.reserve(2 * MAX_PATH); }
+
+Win32Platform::~Win32Platform() {
+  for (const auto& listing : folders_) {
+    if (listing->handle != INVALID_HANDLE_VALUE) CloseHandle(listing->handle);
+  }
+}
+
+std::string_view Win32Platform::AnsiBytes(std::u16string_view text) {
+  AnsiWithoutBestFit(text, ansiBytes_);
+  return ansiBytes_;
+}
 
 std::u16string Win32Platform::ModuleFolder() {
   // A buffer of 264 characters of which 260 are offered; the folder is what
@@ -25,10 +36,11 @@ void Win32Platform::ShowMessage(std::string_view text, std::string_view title) {
 }
 
 void Win32Platform::ShellOpen(std::string_view operation, const std::u16string& file) {
-  // The shell gets the narrow path: a folder name the code page cannot
-  // represent makes this request fail, silently.
+  // The shell gets the narrow path, made with no best fit: a folder name the
+  // code page cannot hold comes out with '?', so the request fails, silently,
+  // instead of opening a look-alike folder's Malware.txt.
   const std::string operationText(operation);
-  const std::string fileText = WideToAnsi(ToWide(file));
+  const std::string fileText(AnsiBytes(file));
   ShellExecuteA(nullptr, operationText.c_str(), fileText.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 

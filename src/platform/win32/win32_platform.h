@@ -1,11 +1,19 @@
 // Escaner.exe's side of the platform seam: each operation is a few direct
-// Win32 calls. The file operations live in file_layer.cpp, the folder dialog
-// in folder_dialog.cpp, the rest in win32_platform.cpp.
+// Win32 calls. Folders are opened and listed in folder_listing.cpp, files
+// read in file_reading.cpp, the report kept in report_file.cpp, the folder
+// dialog shown in folder_dialog.cpp, the rest in win32_platform.cpp.
+//
+// Every file-system call on a path the walk hands over (a folder to list, a
+// file to read) uses the path's \\?\ form (verbatim_path.h), so each listed
+// UTF-16 name is taken literally: no trailing dot or blank dropped, no device
+// name recognised, no length limit.
 #pragma once
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 #include "ui/progress_window.h"
@@ -15,12 +23,16 @@ namespace escaner::win32 {
 class Win32Platform : public Platform {
  public:
   Win32Platform();
+  ~Win32Platform() override;
+  Win32Platform(const Win32Platform&) = delete;
+  Win32Platform& operator=(const Win32Platform&) = delete;
 
-  ListingHandle FindFirst(const std::string& pattern, DirEntry& entry) override;
-  bool FindNext(ListingHandle listing, DirEntry& entry) override;
-  void FindClose(ListingHandle listing) override;
+  FolderHandle OpenFolder(const std::u16string& path, FolderId& id) override;
+  bool FirstEntry(FolderHandle folder, DirEntry& entry) override;
+  bool NextEntry(FolderHandle folder, DirEntry& entry) override;
+  void CloseFolder(FolderHandle folder) override;
 
-  FileHandle OpenForReading(const std::string& path) override;
+  FileHandle OpenForReading(const std::u16string& path) override;
   std::uint64_t FileSize(FileHandle file) override;
   std::size_t Read(FileHandle file, void* buffer, std::size_t size) override;
   void Close(FileHandle file) override;
@@ -30,12 +42,14 @@ class Win32Platform : public Platform {
   FileHandle OpenForAppend(const std::u16string& path) override;
   bool Write(FileHandle file, std::string_view bytes) override;
 
+  std::string_view AnsiBytes(std::u16string_view text) override;
+
   std::u16string ModuleFolder() override;
 
   void ShowMessage(std::string_view text, std::string_view title) override;
   void ShellOpen(std::string_view operation, const std::u16string& file) override;
 
-  std::optional<std::string> BrowseForFolder(std::string_view title) override;
+  std::optional<std::u16string> BrowseForFolder(std::string_view title) override;
 
   void ShowProgressWindow() override;
   void ResetProgressBar(Bar bar) override;
@@ -49,10 +63,26 @@ class Win32Platform : public Platform {
   // The progress strip: its window, the focus it hands back, its bars' state.
   ui::ProgressWindow progressWindow_;
 
- private:
-  // The UTF-16 form of the file being opened for reading, kept from one file
-  // to the next so the scan's hot path allocates nothing per file.
-  std::wstring readPath_;
+  // One open folder: its handle and the buffer its listing is read into,
+  // many entries a call. Kept when the folder is closed and reused by the
+  // next one opened, so the walk allocates nothing per folder.
+  struct FolderListing {
+    HANDLE handle = INVALID_HANDLE_VALUE;         // INVALID_HANDLE_VALUE: free for reuse
+    std::unique_ptr<std::uint64_t[]> buffer;      // 8-byte aligned, as the records are
+    const FILE_ID_BOTH_DIR_INFO* next = nullptr;  // in buffer; null when it is used up
+    bool ended = false;                           // the system has no more entries
+  };
+
+  FolderListing* ListingOf(FolderHandle folder);
+  bool ReadEntries(FolderListing& listing, bool fromTheStart);
+  bool TakeEntry(FolderListing& listing, DirEntry& entry);
+
+  std::vector<std::unique_ptr<FolderListing>> folders_;  // FolderHandle is the index
+  // The \\?\ form of the folder or file being opened, kept from one to the
+  // next so the scan's hot path allocates nothing per file.
+  std::wstring verbatimPath_;
+  // What AnsiBytes last returned.
+  std::string ansiBytes_;
 };
 
 }  // namespace escaner::win32
