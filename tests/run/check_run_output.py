@@ -13,7 +13,7 @@ import subprocess
 import sys
 from pathlib import Path
 
-sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "e2e"))
+sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "support"))
 from keyboard_rule import is_flagged  # noqa: E402
 
 DRIVE_ROOT = "M:\\"

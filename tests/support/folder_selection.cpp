@@ -62,15 +62,19 @@ FolderChoice AnswerWithFolder(HANDLE process, HWND dialog, const std::wstring& f
   FolderChoice choice;
   HWND tree = GetDlgItem(dialog, kFolderTreeId);
   const std::string path = AnsiOf(folder);
-  RemoteBlock block(process, path.size());
-  if (block.Ok() && block.Write(0, path.data(), path.size())) {
-    const Deadline tries = deadline.Within(10);
-    while (choice.attempts < kAttempts && !choice.matched && !tries.Passed()) {
-      ++choice.attempts;
-      SendWithDeadline(dialog, BFFM_SETSELECTIONA, TRUE, block.At(0), tries.RemainingMs());
-      choice.selection = SelectionChain(process, tree);
-      choice.matched = SelectionMatches(choice.selection, folder);
-      if (!choice.matched) Sleep(300);
+  {
+    // Freed before OK is posted: under Wine freeing another process's memory
+    // makes that process run, and it would then act on the OK at once.
+    RemoteBlock block(process, path.size());
+    if (block.Ok() && block.Write(0, path.data(), path.size())) {
+      const Deadline tries = deadline.Within(10);
+      while (choice.attempts < kAttempts && !choice.matched && !tries.Passed()) {
+        ++choice.attempts;
+        SendWithDeadline(dialog, BFFM_SETSELECTIONA, TRUE, block.At(0), tries.RemainingMs());
+        choice.selection = SelectionChain(process, tree);
+        choice.matched = SelectionMatches(choice.selection, folder);
+        if (!choice.matched) Sleep(300);
+      }
     }
   }
   PostMessageW(dialog, WM_COMMAND, choice.matched ? IDOK : IDCANCEL, 0);
