@@ -32,6 +32,16 @@ foreach(t gtest gtest_main gmock gmock_main)
 endforeach()
 include(GoogleTest)
 
+# Trees only the Linux side can make (names the Windows path rules re-read,
+# directory links, folder chains deeper than one Linux call's path), made
+# afresh by a native script before the Wine tests that read them. The tests
+# find them through ESCANER_LINUX_FIXTURES, a Unix path (Z: is the Unix root).
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+set(ESCANER_LINUX_FIXTURES ${CMAKE_BINARY_DIR}/linux-fixtures)
+add_test(NAME linux_fixtures
+  COMMAND ${Python3_EXECUTABLE} -B ${CMAKE_SOURCE_DIR}/tests/win32/linux_fixtures.py ${ESCANER_LINUX_FIXTURES})
+set_tests_properties(linux_fixtures PROPERTIES FIXTURES_SETUP linux_fixtures)
+
 # One test program per file under tests/win32, each run by ctest under Wine.
 file(GLOB ESCANER_WIN32_TESTS CONFIGURE_DEPENDS tests/win32/*_test.cpp)
 foreach(test_source ${ESCANER_WIN32_TESTS})
@@ -41,8 +51,20 @@ foreach(test_source ${ESCANER_WIN32_TESTS})
   target_include_directories(${test_name} PRIVATE tests)
   # Listed at test time, under Wine, not at build time.
   gtest_discover_tests(${test_name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
-    PROPERTIES ENVIRONMENT "ESCANER_EXE=$<TARGET_FILE:Escaner>")
+    PROPERTIES ENVIRONMENT "ESCANER_EXE=$<TARGET_FILE:Escaner>"
+               ENVIRONMENT_MODIFICATION "ESCANER_LINUX_FIXTURES=set:${ESCANER_LINUX_FIXTURES}"
+               FIXTURES_REQUIRED linux_fixtures)
 endforeach()
+
+# Unreadable folders and files need a user whom permissions bite: the script
+# runs the probe (a GoogleTest program of its own) as an unprivileged user
+# with its own Wine prefix, making the user when it runs as root.
+add_executable(unreadable_walk_probe tests/win32/unreadable_walk_probe.cpp)
+target_link_libraries(unreadable_walk_probe PRIVATE escaner_win32 GTest::gtest_main)
+target_include_directories(unreadable_walk_probe PRIVATE tests)
+add_test(NAME unreadable_entries_unprivileged
+  COMMAND bash ${CMAKE_SOURCE_DIR}/tests/win32/unprivileged_walk.sh $<TARGET_FILE:unreadable_walk_probe>)
+set_tests_properties(unreadable_entries_unprivileged PROPERTIES SKIP_RETURN_CODE 77)
 
 # Tools for the end-to-end tests and benchmarks (driver, floor program).
 file(GLOB ESCANER_E2E_TOOLS CONFIGURE_DEPENDS tests/e2e/*.cpp bench/win32/*.cpp)
