@@ -74,6 +74,9 @@ foreach(tool_source ${ESCANER_E2E_TOOLS})
   target_include_directories(${tool_name} PRIVATE tests)
   target_link_libraries(${tool_name} PRIVATE user32 gdi32 kernel32 psapi comctl32 shell32 ole32)
 endforeach()
+# The floor takes its folder as UTF-16 through a wide entry point.
+target_compile_options(floor PRIVATE -municode)
+target_link_options(floor PRIVATE -municode)
 
 # Benchmark only (make bench): the same exe with the progress strip unpaced,
 # every bar operation painted at once. bench/unpaced/ sets the frame interval
