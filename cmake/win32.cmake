@@ -48,6 +48,16 @@ foreach(t gtest gtest_main gmock gmock_main)
 endforeach()
 include(GoogleTest)
 
+# Trees only the Linux side can make (names the Windows path rules re-read,
+# directory links, folder chains deeper than one Linux call's path), made
+# afresh by a native script before the Wine tests that read them. The tests
+# find them through ESCANER_LINUX_FIXTURES, a Unix path (Z: is the Unix root).
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+set(ESCANER_LINUX_FIXTURES ${CMAKE_BINARY_DIR}/linux-fixtures)
+add_test(NAME linux_fixtures
+  COMMAND ${Python3_EXECUTABLE} -B ${CMAKE_SOURCE_DIR}/tests/win32/linux_fixtures.py ${ESCANER_LINUX_FIXTURES})
+set_tests_properties(linux_fixtures PROPERTIES FIXTURES_SETUP linux_fixtures)
+
 # What the Win32 tests, the end-to-end driver and the benchmark's driver share:
 # reading another process's windows and memory, deadlines, the process tree,
 # folder selection, program closing, the system dialogs' ids, JSON events and
@@ -71,22 +81,26 @@ set(ESCANER_WIN32_TESTS
   exe_header_test
   folder_dialog_test
   folder_selection_test
+  platform_ansi_bytes_test
   platform_error_mode_test
   platform_listing_test
-  platform_verbatim_path_test
   platform_message_test
   platform_reading_test
+  platform_verbatim_path_test
   progress_window_test
   report_file_test
   resources_test
   startup_process_test
+  walk_on_real_files_test
 )
 foreach(test_name ${ESCANER_WIN32_TESTS})
   add_executable(${test_name} tests/win32/${test_name}.cpp)
   target_link_libraries(${test_name} PRIVATE escaner_win32 escaner_test_support GTest::gtest_main)
   # Listed at test time, under Wine, not at build time.
   gtest_discover_tests(${test_name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
-    PROPERTIES ENVIRONMENT "ESCANER_EXE=$<TARGET_FILE:Escaner>")
+    PROPERTIES ENVIRONMENT "ESCANER_EXE=$<TARGET_FILE:Escaner>"
+               ENVIRONMENT_MODIFICATION "ESCANER_LINUX_FIXTURES=set:${ESCANER_LINUX_FIXTURES}"
+               FIXTURES_REQUIRED linux_fixtures)
 endforeach()
 
 # The end-to-end driver (tests/e2e/run_e2e.sh, make test).
@@ -101,6 +115,17 @@ add_executable(driver
 )
 target_link_libraries(driver PRIVATE escaner_test_support)
 
+# Unreadable folders and files need a user whom permissions bite: the script
+# runs the probe (a GoogleTest program of its own) as an unprivileged user
+# with its own Wine prefix, making the user when it runs as root.
+add_executable(unreadable_walk_probe tests/win32/unreadable_walk_probe.cpp)
+target_link_libraries(unreadable_walk_probe PRIVATE escaner_win32 GTest::gtest_main)
+target_include_directories(unreadable_walk_probe PRIVATE tests)
+add_test(NAME unreadable_entries_unprivileged
+  COMMAND bash ${CMAKE_SOURCE_DIR}/tests/win32/unprivileged_walk.sh $<TARGET_FILE:unreadable_walk_probe>)
+set_tests_properties(unreadable_entries_unprivileged PROPERTIES SKIP_RETURN_CODE 77)
+
+
 # Benchmark programs, built by `make bench` only (target bench_programs):
 # the whole-scan benchmark's driver, its floor and the literal scan, and the
 # exe with the progress strip unpaced, every bar operation sent to its
@@ -110,6 +135,9 @@ add_executable(bench_driver EXCLUDE_FROM_ALL bench/win32/bench_driver.cpp)
 target_link_libraries(bench_driver PRIVATE escaner_test_support psapi)
 add_executable(floor EXCLUDE_FROM_ALL bench/win32/floor.cpp)
 target_link_libraries(floor PRIVATE psapi)
+# The floor takes its folder as UTF-16 through a wide entry point.
+target_compile_options(floor PRIVATE -municode)
+target_link_options(floor PRIVATE -municode)
 add_executable(literal EXCLUDE_FROM_ALL bench/win32/literal.cpp)
 target_link_libraries(literal PRIVATE user32 gdi32 comctl32 psapi)
 get_target_property(ESCANER_WIN32_SOURCE_LIST escaner_win32 SOURCES)

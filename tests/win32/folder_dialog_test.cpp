@@ -32,7 +32,7 @@ class FolderDialogTest : public ::testing::Test {
   // another; `problems` collects what the other thread saw go wrong. If the
   // dialog is not found or stays open, every window of this thread is
   // cancelled so the test always ends.
-  std::string Choose(const std::function<void(HWND)>& answer) {
+  std::u16string Choose(const std::function<void(HWND)>& answer) {
     const DWORD testThread = GetCurrentThreadId();
     std::thread helper([&] {
       const HWND dialog = escaner_test::WaitForDialog(GetCurrentProcessId(), kFolderTreeId);
@@ -47,16 +47,22 @@ class FolderDialogTest : public ::testing::Test {
       }
       escaner_test::CancelThreadWindows(testThread);
     });
-    std::string chosen = escaner::ChooseFolder(platform_);
+    std::u16string chosen = escaner::ChooseFolder(platform_);
     helper.join();
     return chosen;
   }
 
-  // Selects `path` the way the end-to-end driver does it for a user, then
-  // confirms it (or cancels, when the selection never shows the path).
+  // Selects `path` the way a program does it for a user, then confirms.
   static void SelectAndConfirm(HWND dialog, const std::wstring& path) {
-    escaner_test::AnswerWithFolder(GetCurrentProcess(), dialog, path,
-                                   escaner_test::WindowDeadline());
+    const HWND tree = GetDlgItem(dialog, kFolderTreeId);
+    const auto selected = [&] { return SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0); };
+    const LRESULT before = selected();
+    for (int attempt = 0; attempt < 2; ++attempt) {  // the first one may not take
+      SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(path.c_str()));
+      if (escaner_test::WaitFor([&] { return selected() != before && selected() != 0; }, 3000))
+        break;
+    }
+    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
   }
 
   Win32Platform platform_;
@@ -65,25 +71,44 @@ class FolderDialogTest : public ::testing::Test {
   bool hasOwner_ = true;
 };
 
-TEST_F(FolderDialogTest, ConfirmedFolderComesBackWithOneTrailingBackslash) {
+// The chosen folder comes back by its own UTF-16 name, whole, however long,
+// with one trailing backslash.
+TEST_F(FolderDialogTest, ConfirmedFolderComesBackWholeWithOneTrailingBackslash) {
   TempFolder temp;
-  escaner_test::MakeFolder(temp.Path() + L"Elegida");
-  escaner_test::MakeFolder(temp.Path() + L"A\u00F1o \u00DCber");  // bytes F1 and DC
+  const std::wstring& root = temp.Path();
+  escaner_test::MakeFolder(root + L"Elegida");
+  escaner_test::MakeFolder(root + L"A\u00F1o \u00DCber");        // in the code page: F1, DC
+  escaner_test::MakeFolder(root + L"\u0414\u0430\u0442\u0430");  // outside it
+  escaner_test::MakeFolder(root + L"\uFF41");                    // fullwidth a, best fit "a"
+  // 258 characters, whose first 255 name another folder that exists. (Past
+  // MAX_PATH Wine's shell makes no item list for a path at all, so the
+  // dialog cannot be shown one here.)
+  std::wstring deep = root;
+  while (deep.size() < 200) {
+    deep += std::wstring(40, L'p') + L"\\";
+    escaner_test::MakeFolder(deep);
+  }
+  deep += std::wstring(258 - deep.size(), L'q');
+  escaner_test::MakeFolder(deep.substr(0, 255));
+  escaner_test::MakeFolder(deep);
   struct Case {
     std::wstring select;
-    std::string expected;
+    std::wstring expected;
   };
   const Case cases[] = {
-      {temp.Path() + L"Elegida", temp.AnsiPath() + "Elegida\\"},
-      {temp.Path() + L"A\u00F1o \u00DCber", temp.AnsiPath() + "A\xF1o \xDC" "ber\\"},
-      {L"C:\\", "C:\\"},  // a drive root keeps its single backslash
+      {root + L"Elegida", root + L"Elegida\\"},
+      {root + L"A\u00F1o \u00DCber", root + L"A\u00F1o \u00DCber\\"},
+      {root + L"\u0414\u0430\u0442\u0430", root + L"\u0414\u0430\u0442\u0430\\"},
+      {root + L"\uFF41", root + L"\uFF41\\"},
+      {deep, deep + L"\\"},
+      {L"C:\\", L"C:\\"},  // a drive root keeps its single backslash
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(escaner_test::Narrow(c.select));
+    SCOPED_TRACE(escaner_test::Utf8(c.select));
     problems_.clear();
-    const std::string chosen = Choose([&](HWND dialog) { SelectAndConfirm(dialog, c.select); });
+    const std::u16string chosen = Choose([&](HWND dialog) { SelectAndConfirm(dialog, c.select); });
     EXPECT_EQ(problems_, "");
-    EXPECT_EQ(chosen, c.expected);
+    EXPECT_EQ(escaner_test::Utf8(chosen), escaner_test::Utf8(c.expected));
   }
 }
 
@@ -95,17 +120,17 @@ TEST_F(FolderDialogTest, ShowsTheTwoLineTitleWithoutAnOwner) {
 }
 
 TEST_F(FolderDialogTest, CancelGivesNothing) {
-  const std::string chosen =
+  const std::u16string chosen =
       Choose([](HWND dialog) { PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0); });
   EXPECT_EQ(problems_, "");
-  EXPECT_EQ(chosen, "");
+  EXPECT_EQ(chosen, u"");
 }
 
 // An item without a file-system path cannot be confirmed, and if it were,
 // no path would come back.
 TEST_F(FolderDialogTest, ItemWithoutAFileSystemPathGivesNothing) {
   bool okEnabled = true;
-  const std::string chosen = Choose([&](HWND dialog) {
+  const std::u16string chosen = Choose([&](HWND dialog) {
     PIDLIST_ABSOLUTE computer = nullptr;
     SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &computer);
     SendMessageW(dialog, BFFM_SETSELECTIONA, FALSE, reinterpret_cast<LPARAM>(computer));
@@ -117,7 +142,7 @@ TEST_F(FolderDialogTest, ItemWithoutAFileSystemPathGivesNothing) {
     CoTaskMemFree(computer);
   });
   EXPECT_FALSE(okEnabled);
-  EXPECT_EQ(chosen, "");
+  EXPECT_EQ(chosen, u"");
 }
 
 }  // namespace

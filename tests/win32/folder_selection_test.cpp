@@ -35,8 +35,8 @@ TEST(SelectionMatches, TheInnermostNameAndTheDriveMustBothAgree) {
       {L"", datosOnT, false},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(escaner_test::Narrow(c.folder) + " against " +
-                 escaner_test::Narrow(c.chain.empty() ? L"(no selection)" : c.chain.front()));
+    SCOPED_TRACE(escaner_test::Utf8(c.folder) + " against " +
+                 escaner_test::Utf8(c.chain.empty() ? L"(no selection)" : c.chain.front()));
     EXPECT_EQ(escaner_test::SelectionMatches(c.chain, c.folder), c.matches);
   }
 }

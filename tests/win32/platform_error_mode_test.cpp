@@ -11,7 +11,7 @@
 namespace {
 
 using escaner::kNoFile;
-using escaner::kNoListing;
+using escaner::kNoFolder;
 using escaner::win32::Win32Platform;
 using escaner_test::MakeFile;
 using escaner_test::TempFolder;
@@ -19,7 +19,7 @@ using escaner_test::TempFolder;
 TEST(ErrorMode, EveryFileOperationRestoresThePreviousMode) {
   TempFolder temp;
   MakeFile(temp.Path() + L"a.txt", "C:\\a");
-  const std::string file = temp.AnsiPath() + "a.txt";
+  const std::u16string file = temp.Path16() + u"a.txt";
   const std::u16string report = [&] {
     const std::wstring wide = temp.Path() + L"Malware.txt";
     return std::u16string(wide.begin(), wide.end());
@@ -32,7 +32,8 @@ TEST(ErrorMode, EveryFileOperationRestoresThePreviousMode) {
     std::function<void()> run;
   };
   const Operation operations[] = {
-      {"open, read, size and close a file", [&] {
+      {"open, read, size and close a file",
+       [&] {
          const escaner::FileHandle f = platform.OpenForReading(file);
          ASSERT_NE(f, kNoFile);
          EXPECT_EQ(GetErrorMode(), 0u + SEM_NOGPFAULTERRORBOX) << "after OpenForReading";
@@ -43,9 +44,11 @@ TEST(ErrorMode, EveryFileOperationRestoresThePreviousMode) {
          EXPECT_EQ(GetErrorMode(), 0u + SEM_NOGPFAULTERRORBOX) << "after Read";
          platform.Close(f);
        }},
-      {"open a missing file", [&] { platform.OpenForReading(temp.AnsiPath() + "missing.txt"); }},
-      {"open on a missing drive", [&] { platform.OpenForReading("Q:\\missing.txt"); }},
-      {"append, write and close the report", [&] {
+      {"open a missing file", [&] { platform.OpenForReading(temp.Path16() + u"missing.txt"); }},
+      {"open on a missing drive", [&] { platform.OpenForReading(u"Q:\\missing.txt"); }},
+      {"open a device, refused unread", [&] { platform.OpenForReading(u"\\\\.\\NUL"); }},
+      {"append, write and close the report",
+       [&] {
          const escaner::FileHandle f = platform.OpenForAppend(report);
          ASSERT_NE(f, kNoFile);
          EXPECT_EQ(GetErrorMode(), 0u + SEM_NOGPFAULTERRORBOX) << "after OpenForAppend";
@@ -54,22 +57,34 @@ TEST(ErrorMode, EveryFileOperationRestoresThePreviousMode) {
          platform.Close(f);
        }},
       {"append to a report that cannot be made", [&] { platform.OpenForAppend(missingReport); }},
-      {"clear and delete the report", [&] {
+      {"clear and delete the report",
+       [&] {
          platform.ClearAttributes(report);
          EXPECT_EQ(GetErrorMode(), 0u + SEM_NOGPFAULTERRORBOX) << "after ClearAttributes";
          platform.FindAndDelete(report);
        }},
-      {"clear and delete a missing report", [&] {
+      {"clear and delete a missing report",
+       [&] {
          platform.ClearAttributes(missingReport);
          platform.FindAndDelete(missingReport);
        }},
-      {"list a folder", [&] {
+      {"open and list a folder twice",
+       [&] {
+         escaner::FolderId id;
+         const escaner::FolderHandle folder = platform.OpenFolder(temp.Path16(), id);
+         ASSERT_NE(folder, kNoFolder);
          escaner::DirEntry entry;
-         const escaner::ListingHandle l = platform.FindFirst(temp.AnsiPath() + "*", entry);
-         ASSERT_NE(l, kNoListing);
-         while (platform.FindNext(l, entry)) {
+         for (int listing = 0; listing < 2; ++listing) {
+           ASSERT_TRUE(platform.FirstEntry(folder, entry));
+           while (platform.NextEntry(folder, entry)) {
+           }
          }
-         platform.FindClose(l);
+         platform.CloseFolder(folder);
+       }},
+      {"open a missing folder",
+       [&] {
+         escaner::FolderId id;
+         platform.OpenFolder(u"Q:\\nowhere\\", id);
        }},
   };
 

@@ -1,7 +1,10 @@
-// Directory listings through the Win32 seam, on a real folder tree.
+// Folders through the Win32 seam, on real trees: one open folder serves both
+// listings, every entry comes with its own UTF-16 name, and a folder's
+// identity is the same whatever path reached it.
 #include <gtest/gtest.h>
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -11,39 +14,69 @@
 namespace {
 
 using escaner::DirEntry;
-using escaner::kNoListing;
+using escaner::FolderHandle;
+using escaner::FolderId;
+using escaner::kNoFolder;
 using escaner::win32::Win32Platform;
+using escaner_test::LinuxFixture;
 using escaner_test::MakeFile;
 using escaner_test::MakeFolder;
 using escaner_test::TempFolder;
+using escaner_test::U16;
+using escaner_test::Utf8;
 
 struct Listed {
-  std::string name;
+  std::u16string name;
   std::uint32_t attributes;
   std::uint32_t reparseTag;
+  bool operator==(const Listed&) const = default;
 };
 
-std::vector<Listed> ListThroughSeam(Win32Platform& platform, const std::string& pattern) {
+// One listing of an open folder, from FirstEntry to the end.
+std::vector<Listed> ListOnce(Win32Platform& platform, FolderHandle folder) {
   std::vector<Listed> listed;
   DirEntry entry;
-  const escaner::ListingHandle listing = platform.FindFirst(pattern, entry);
-  if (listing == kNoListing) return listed;
-  do {
-    listed.push_back({entry.name, entry.attributes, entry.reparseTag});
-  } while (platform.FindNext(listing, entry));
-  platform.FindClose(listing);
+  if (!platform.FirstEntry(folder, entry)) return listed;
+  do listed.push_back({entry.name, entry.attributes, entry.reparseTag});
+  while (platform.NextEntry(folder, entry));
   return listed;
 }
 
-std::vector<std::string> ListDirectly(const std::string& pattern) {
-  std::vector<std::string> names;
-  WIN32_FIND_DATAA found;
-  const HANDLE listing = FindFirstFileA(pattern.c_str(), &found);
-  if (listing == INVALID_HANDLE_VALUE) return names;
-  do names.push_back(found.cFileName);
-  while (FindNextFileA(listing, &found));
-  FindClose(listing);
+// The first listing of the folder at `path`; nothing when it does not open.
+std::vector<Listed> ListFolder(Win32Platform& platform, const std::wstring& path) {
+  FolderId id;
+  const FolderHandle folder = platform.OpenFolder(U16(path), id);
+  if (folder == kNoFolder) return {};
+  std::vector<Listed> listed = ListOnce(platform, folder);
+  platform.CloseFolder(folder);
+  return listed;
+}
+
+std::set<std::u16string> NamesOf(const std::vector<Listed>& listed) {
+  std::set<std::u16string> names;
+  for (const Listed& entry : listed) names.insert(entry.name);
   return names;
+}
+
+// The names the system's own wide search lists, in its order.
+std::vector<std::u16string> ListDirectly(const std::wstring& folder) {
+  std::vector<std::u16string> names;
+  WIN32_FIND_DATAW found;
+  const HANDLE search =
+      FindFirstFileExW((L"\\\\?\\" + folder + L"*").c_str(), FindExInfoBasic, &found,
+                       FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do names.push_back(U16(found.cFileName));
+  while (FindNextFileW(search, &found));
+  FindClose(search);
+  return names;
+}
+
+FolderId IdentityOf(Win32Platform& platform, const std::wstring& path) {
+  FolderId id;
+  const FolderHandle folder = platform.OpenFolder(U16(path), id);
+  if (folder != kNoFolder) platform.CloseFolder(folder);
+  return id;
 }
 
 class ListingTest : public ::testing::Test {
@@ -53,7 +86,7 @@ class ListingTest : public ::testing::Test {
     MakeFile(root + L"b.txt", "b");
     MakeFile(root + L"a.txt", "a");
     MakeFile(root + L"noext", "n");
-    MakeFile(root + L"caf\u00E9.txt", "c");  // byte E9 in the code page
+    MakeFile(root + L"caf\u00E9.txt", "c");
     MakeFile(root + L"Hidden.dat", "h", FILE_ATTRIBUTE_HIDDEN);
     MakeFile(root + L"Sys.bin", "s", FILE_ATTRIBUTE_SYSTEM);
     MakeFile(root + L"ro.txt", "r", FILE_ATTRIBUTE_READONLY);
@@ -68,64 +101,217 @@ class ListingTest : public ::testing::Test {
   Win32Platform platform_;
 };
 
-// Both patterns the walk uses list every entry, names without a dot too,
-// each once, with its attribute bits and in the platform's own order.
-TEST_F(ListingTest, ListsEveryEntryWithItsAttributesInThePlatformsOrder) {
+// Both listings of one open folder give every entry once, names without a
+// dot too, with its attribute bits, in the platform's own order.
+TEST_F(ListingTest, BothListingsGiveEveryEntryWithItsAttributesInThePlatformsOrder) {
   constexpr std::uint32_t kFile = 0, kDir = FILE_ATTRIBUTE_DIRECTORY;
-  const std::map<std::string, std::uint32_t> expected = {
-      {".", kDir},
-      {"..", kDir},
-      {"b.txt", kFile},
-      {"a.txt", kFile},
-      {"noext", kFile},
-      {"caf\xE9.txt", kFile},
-      {"Hidden.dat", FILE_ATTRIBUTE_HIDDEN},
-      {"Sys.bin", FILE_ATTRIBUTE_SYSTEM},
-      {"ro.txt", FILE_ATTRIBUTE_READONLY},
-      {"all.txt", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM},
-      {"sub", kDir},
-      {".git", kDir},
-      {"hiddenfolder", kDir | FILE_ATTRIBUTE_HIDDEN},
+  const std::map<std::u16string, std::uint32_t> expected = {
+      {u".", kDir},
+      {u"..", kDir},
+      {u"b.txt", kFile},
+      {u"a.txt", kFile},
+      {u"noext", kFile},
+      {u"caf\u00E9.txt", kFile},
+      {u"Hidden.dat", FILE_ATTRIBUTE_HIDDEN},
+      {u"Sys.bin", FILE_ATTRIBUTE_SYSTEM},
+      {u"ro.txt", FILE_ATTRIBUTE_READONLY},
+      {u"all.txt", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM},
+      {u"sub", kDir},
+      {u".git", kDir},
+      {u"hiddenfolder", kDir | FILE_ATTRIBUTE_HIDDEN},
   };
   constexpr std::uint32_t kCheckedBits = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
                                          FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY;
-  for (const char* suffix : {"*.*", "*"}) {
-    SCOPED_TRACE(suffix);
-    const std::string pattern = temp_.AnsiPath() + suffix;
-    const std::vector<Listed> listed = ListThroughSeam(platform_, pattern);
+  FolderId id;
+  const FolderHandle folder = platform_.OpenFolder(temp_.Path16(), id);
+  ASSERT_NE(folder, kNoFolder);
+  EXPECT_TRUE(id.known);
+  const std::vector<Listed> first = ListOnce(platform_, folder);
+  const std::vector<Listed> second = ListOnce(platform_, folder);
+  platform_.CloseFolder(folder);
 
-    std::vector<std::string> names;
-    std::map<std::string, std::uint32_t> seen;
-    for (const Listed& entry : listed) {
-      names.push_back(entry.name);
-      // Wine shows names starting with a dot as hidden, the Unix way;
-      // Windows does not. Only the directory bit matters for ".git" here.
-      const std::uint32_t bits = entry.name == ".git" ? kDir : kCheckedBits;
-      seen[entry.name] = entry.attributes & bits;
-      EXPECT_EQ(entry.reparseTag, 0u) << entry.name;
-    }
-    EXPECT_EQ(seen, expected);
-    EXPECT_EQ(names.size(), expected.size()) << "an entry listed twice";
-    EXPECT_EQ(names, ListDirectly(pattern)) << "the seam must keep the platform's order";
+  std::vector<std::u16string> names;
+  std::map<std::u16string, std::uint32_t> seen;
+  for (const Listed& entry : first) {
+    names.push_back(entry.name);
+    // Wine shows names starting with a dot as hidden, the Unix way;
+    // Windows does not. Only the directory bit matters for ".git" here.
+    const std::uint32_t bits = entry.name == u".git" ? kDir : kCheckedBits;
+    seen[entry.name] = entry.attributes & bits;
+    EXPECT_EQ(entry.reparseTag, 0u) << Utf8(entry.name);
+  }
+  EXPECT_EQ(seen, expected);
+  EXPECT_EQ(names.size(), expected.size()) << "an entry listed twice";
+  EXPECT_EQ(names, ListDirectly(temp_.Path())) << "the seam must keep the platform's order";
+  EXPECT_EQ(second, first) << "the second listing must start again from the first entry";
+}
+
+TEST_F(ListingTest, WhatIsNotAFolderDoesNotOpen) {
+  const std::u16string refused[] = {
+      temp_.Path16() + u"missing\\",
+      temp_.Path16() + u"a.txt\\",
+      temp_.Path16() + u"a.txt",
+      temp_.Path16() + u"*\\",
+      u"",
+      u"Q:\\nowhere\\",
+  };
+  for (const std::u16string& path : refused) {
+    SCOPED_TRACE(Utf8(path));
+    FolderId id;
+    id.known = true;
+    EXPECT_EQ(platform_.OpenFolder(path, id), kNoFolder);
+    EXPECT_FALSE(id.known);
+  }
+  // A handle the platform never gave lists nothing.
+  DirEntry entry;
+  EXPECT_FALSE(platform_.FirstEntry(kNoFolder, entry));
+  EXPECT_FALSE(platform_.NextEntry(12345, entry));
+  platform_.CloseFolder(12345);
+}
+
+TEST_F(ListingTest, NextEntryEndsAfterTheLastEntryAndStaysEnded) {
+  MakeFolder(temp_.Path() + L"one");
+  MakeFile(temp_.Path() + L"one\\only.txt", "1");
+  FolderId id;
+  const FolderHandle folder = platform_.OpenFolder(temp_.Path16() + u"one\\", id);
+  ASSERT_NE(folder, kNoFolder);
+  DirEntry entry;
+  std::vector<std::u16string> names;
+  ASSERT_TRUE(platform_.FirstEntry(folder, entry));
+  do names.push_back(entry.name);
+  while (platform_.NextEntry(folder, entry));
+  EXPECT_EQ(NamesOf(ListOnce(platform_, folder)),
+            (std::set<std::u16string>{u".", u"..", u"only.txt"}));
+  EXPECT_EQ(names.size(), 3u);
+  EXPECT_FALSE(platform_.NextEntry(folder, entry));
+  EXPECT_FALSE(platform_.NextEntry(folder, entry));
+  platform_.CloseFolder(folder);
+  EXPECT_FALSE(platform_.FirstEntry(folder, entry)) << "a closed folder must not list";
+}
+
+// A folder whose records fill the listing buffer several times over lists
+// each entry exactly once, in both listings, and names of any length whole.
+TEST_F(ListingTest, AFolderLargerThanOneReadListsEachEntryOnce) {
+  const std::wstring folder = temp_.Path() + L"many\\";
+  MakeFolder(folder);
+  std::set<std::u16string> made = {u".", u".."};
+  for (int i = 0; i < 1200; ++i) {
+    const std::wstring name =
+        std::to_wstring(i) + std::wstring(static_cast<std::size_t>(i % 200), L'n');
+    MakeFile(folder + name, "");
+    made.insert(U16(name));
+  }
+  FolderId id;
+  const FolderHandle open = platform_.OpenFolder(U16(folder), id);
+  ASSERT_NE(open, kNoFolder);
+  for (int listing = 0; listing < 2; ++listing) {
+    SCOPED_TRACE(listing);
+    const std::vector<Listed> listed = ListOnce(platform_, open);
+    EXPECT_EQ(listed.size(), made.size());
+    EXPECT_EQ(NamesOf(listed), made);
+  }
+  platform_.CloseFolder(open);
+}
+
+// Folders open at the same time keep their own listings.
+TEST_F(ListingTest, FoldersOpenTogetherListIndependently) {
+  MakeFile(temp_.Path() + L"sub\\inner.txt", "i");
+  FolderId outerId, innerId;
+  const FolderHandle outer = platform_.OpenFolder(temp_.Path16(), outerId);
+  const FolderHandle inner = platform_.OpenFolder(temp_.Path16() + u"sub\\", innerId);
+  ASSERT_NE(outer, kNoFolder);
+  ASSERT_NE(inner, kNoFolder);
+  EXPECT_NE(outer, inner);
+  DirEntry entry;
+  ASSERT_TRUE(platform_.FirstEntry(outer, entry));
+  const std::vector<Listed> innerListing = ListOnce(platform_, inner);
+  std::size_t outerCount = 1;
+  while (platform_.NextEntry(outer, entry)) ++outerCount;
+  EXPECT_EQ(NamesOf(innerListing), (std::set<std::u16string>{u".", u"..", u"inner.txt"}));
+  EXPECT_EQ(outerCount, 13u);
+  platform_.CloseFolder(inner);
+  platform_.CloseFolder(outer);
+  // A slot freed is used again.
+  FolderId againId;
+  const FolderHandle again = platform_.OpenFolder(temp_.Path16(), againId);
+  EXPECT_TRUE(again == outer || again == inner);
+  platform_.CloseFolder(again);
+}
+
+// Names made on the Linux side: characters the ANSI code page lacks (each
+// beside the name the ANSI listing turns it into), a trailing dot or blank,
+// device names. Each is listed with its own UTF-16 name, once.
+TEST(ListingOfOwnNames, EveryNameIsListedAsItself) {
+  const std::wstring root = LinuxFixture(L"names");
+  ASSERT_FALSE(root.empty());
+  Win32Platform platform;
+  const std::set<std::u16string> expected = {
+      u".",
+      u"..",
+      u"\u0100b.txt",
+      u"Ab.txt",
+      u"\uFF46ull.txt",
+      u"full.txt",
+      u"\u01FA.txt",
+      u"\u0414\u0430\u0442\u0430",
+      u"\uFF41",
+      u"a",
+      u"x.txt.",
+      u"x.txt",
+      u"y ",
+      u"y",
+      u"NUL",
+      u"aux.txt",
+      u"caf\u00E9.txt",
+  };
+  const std::vector<Listed> listed = ListFolder(platform, root);
+  EXPECT_EQ(NamesOf(listed), expected);
+  EXPECT_EQ(listed.size(), expected.size()) << "a name listed twice";
+  // The folders named outside the code page open and list by their names.
+  for (const std::u16string folder : {u"\u0414\u0430\u0442\u0430", u"\uFF41", u"a"}) {
+    SCOPED_TRACE(Utf8(folder));
+    EXPECT_EQ(NamesOf(ListFolder(platform, root + escaner_test::Wide(folder) + L"\\")).size(), 3u);
   }
 }
 
-TEST_F(ListingTest, MissingOrUnlistableFolderGivesNoListing) {
-  DirEntry entry;
-  EXPECT_EQ(platform_.FindFirst(temp_.AnsiPath() + "missing\\*.*", entry), kNoListing);
-  EXPECT_EQ(platform_.FindFirst(temp_.AnsiPath() + "a.txt\\*", entry), kNoListing);
+// A folder's identity is the same by any path that reaches it, a link made
+// on the Linux side included (so a link back up is recognised whatever its
+// tag says), and differs between siblings, parent and child.
+TEST(FolderIdentity, SameFolderSameIdOtherFolderOtherId) {
+  const std::wstring root = LinuxFixture(L"identity");
+  ASSERT_FALSE(root.empty());
+  Win32Platform platform;
+  const FolderId real = IdentityOf(platform, root + L"real\\");
+  ASSERT_TRUE(real.known);
+  struct Case {
+    std::wstring path;
+    bool same;
+  };
+  const Case cases[] = {
+      {root + L"via\\", true},  // the directory link to real
+      {root + L"real\\inner\\", false}, {root + L"hermana\\", false},
+      {root + L"hermano\\", false},     {root, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Utf8(c.path));
+    const FolderId id = IdentityOf(platform, c.path);
+    ASSERT_TRUE(id.known);
+    EXPECT_EQ(id.SameAs(real), c.same);
+  }
+  EXPECT_FALSE(
+      IdentityOf(platform, root + L"hermana\\").SameAs(IdentityOf(platform, root + L"hermano\\")));
 }
 
-TEST_F(ListingTest, FindNextEndsAfterTheLastEntry) {
-  MakeFolder(temp_.Path() + L"one");
-  MakeFile(temp_.Path() + L"one\\only.txt", "1");
-  DirEntry entry;
-  const escaner::ListingHandle listing = platform_.FindFirst(temp_.AnsiPath() + "one\\*.txt", entry);
-  ASSERT_NE(listing, kNoListing);
-  EXPECT_STREQ(entry.name, "only.txt");
-  EXPECT_FALSE(platform_.FindNext(listing, entry));
-  EXPECT_FALSE(platform_.FindNext(listing, entry));
-  platform_.FindClose(listing);
+// A drive root keeps its backslash and opens like any folder.
+TEST(FolderIdentity, DriveRootOpensAndListsWithItsBackslash) {
+  Win32Platform platform;
+  FolderId id;
+  const FolderHandle root = platform.OpenFolder(u"C:\\", id);
+  ASSERT_NE(root, kNoFolder);
+  EXPECT_TRUE(id.known);
+  const std::set<std::u16string> names = NamesOf(ListOnce(platform, root));
+  platform.CloseFolder(root);
+  EXPECT_TRUE(names.count(u"windows") || names.count(u"Windows")) << names.size() << " names";
 }
 
 // A symbolic link to a folder must show as a reparse point carrying its tag,
@@ -138,8 +324,8 @@ TEST_F(ListingTest, ReparsePointCarriesItsTag) {
       !escaner_test::Exists(link)) {
     GTEST_SKIP() << "symbolic links unavailable here, error " << GetLastError();
   }
-  for (const Listed& entry : ListThroughSeam(platform_, temp_.AnsiPath() + "*")) {
-    if (entry.name != "link") continue;
+  for (const Listed& entry : ListFolder(platform_, temp_.Path())) {
+    if (entry.name != u"link") continue;
     if (!(entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
       GTEST_SKIP() << "the link is not listed as a reparse point here";
     }

@@ -71,8 +71,8 @@ TEST(ShowMessage, ShowsTheAnsiTextsInAnOwnerlessBoxWithOneOkButton) {
     SCOPED_TRACE(c.text);
     const SeenBox seen = ShowAndRead(platform, c.text, c.title);
     ASSERT_TRUE(seen.found);
-    EXPECT_TRUE(seen.text == c.expectedText) << escaner_test::Narrow(seen.text);
-    EXPECT_TRUE(seen.title == c.expectedTitle) << escaner_test::Narrow(seen.title);
+    EXPECT_TRUE(seen.text == c.expectedText) << escaner_test::Utf8(seen.text);
+    EXPECT_TRUE(seen.title == c.expectedTitle) << escaner_test::Utf8(seen.title);
     EXPECT_FALSE(seen.hasOwner);
     EXPECT_TRUE(seen.hasOk);
     EXPECT_FALSE(seen.hasCancel);

@@ -1,10 +1,8 @@
 // The report file through the real Win32 seam: what lands on disk after
 // LogInfected, and what ClearReport removes or leaves.
 //
-// The report's folder is redirected by overriding ModuleFolder, the seam's
-// one way to learn where the executable lies; everything else is the
-// platform class itself. ModuleFolder's own answer is checked against the
-// loader's path of this test program.
+// The report's folder is redirected (report_redirect.h); ModuleFolder's own
+// answer is checked against the loader's path of this test program.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -13,6 +11,7 @@
 #include "scan/content_check.h"
 #include "scan/report.h"
 #include "scan/tree_walk.h"
+#include "win32/report_redirect.h"
 #include "win32/temp_tree.h"
 
 namespace {
@@ -25,17 +24,9 @@ using escaner_test::AttributesOf;
 using escaner_test::Exists;
 using escaner_test::MakeFile;
 using escaner_test::MakeFolder;
+using escaner_test::PlatformWithReportIn;
 using escaner_test::ReadWholeFile;
 using escaner_test::TempFolder;
-
-class PlatformWithReportIn : public Win32Platform {
- public:
-  explicit PlatformWithReportIn(const std::wstring& folder) : folder_(folder.begin(), folder.end()) {}
-  std::u16string ModuleFolder() override { return folder_; }
-
- private:
-  std::u16string folder_;
-};
 
 class ReportTest : public ::testing::Test {
  protected:
@@ -62,21 +53,26 @@ TEST_F(ReportTest, LinesAreThePathBytesEachEndedWithCrLf) {
   struct Case {
     const char* name;
     std::string oldReport;  // "" for none
-    std::vector<std::string> flagged;
+    std::vector<std::u16string> flagged;
     std::string expected;
   };
   const Case cases[] = {
-      {"two lines in order", "", {"C:\\Data\\a.txt", "C:\\Data\\x\\b.txt"},
+      {"two lines in order", "", {u"C:\\Data\\a.txt", u"C:\\Data\\x\\b.txt"},
        "C:\\Data\\a.txt\r\nC:\\Data\\x\\b.txt\r\n"},
-      {"bytes above 7F as they are", "", {"C:\\Caf\xE9\\\xD1o\xF1o.txt"}, "C:\\Caf\xE9\\\xD1o\xF1o.txt\r\n"},
-      {"an empty path still ends its line", "", {""}, "\r\n"},
-      {"appended after what a report already holds", "old\r\n", {"C:\\n.txt"}, "old\r\nC:\\n.txt\r\n"},
+      {"code-page letters as their bytes", "", {u"C:\\Caf\u00E9\\\u00D1o\u00F1o \u20AC.txt"},
+       "C:\\Caf\xE9\\\xD1o\xF1o \x80.txt\r\n"},
+      // Never the best-fit look-alike, which would name another file.
+      {"'?' for what the code page lacks", "",
+       {u"T:\\\u0100b.txt", u"T:\\\uFF46ull.txt", u"T:\\\u0414\u0430\u0442\u0430\\\uFF41\\\u01FA.txt"},
+       "T:\\?b.txt\r\nT:\\?ull.txt\r\nT:\\????\\?\\?.txt\r\n"},
+      {"an empty path still ends its line", "", {u""}, "\r\n"},
+      {"appended after what a report already holds", "old\r\n", {u"C:\\n.txt"}, "old\r\nC:\\n.txt\r\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     DeleteFileW(ReportFile().c_str());
     if (!c.oldReport.empty()) MakeFile(ReportFile(), c.oldReport);
-    for (const std::string& path : c.flagged) LogInfected(platform_, path);
+    for (const std::u16string& path : c.flagged) LogInfected(platform_, path);
     EXPECT_EQ(ReadWholeFile(ReportFile()), c.expected);
   }
 }
@@ -136,8 +132,8 @@ TEST_F(ReportTest, FolderNamedLikeTheReportIsClearedButNeverDeletedNorWritten) {
   EXPECT_EQ(AttributesOf(ReportFile()), static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
 
   EXPECT_EQ(platform_.OpenForAppend(escaner::ReportPath(platform_)), kNoFile);
-  LogInfected(platform_, "C:\\a.txt");
-  LogInfected(platform_, "C:\\b.txt");
+  LogInfected(platform_, u"C:\\a.txt");
+  LogInfected(platform_, u"C:\\b.txt");
   EXPECT_EQ(AttributesOf(ReportFile()), static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
   EXPECT_EQ(ReadWholeFile(ReportFile() + L"\\inside.txt"), "inside");
 }
@@ -151,11 +147,11 @@ TEST_F(ReportTest, ReportHeldOpenByAnotherProgramLosesItsLines) {
                                     OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(holder, INVALID_HANDLE_VALUE);
 
-  LogInfected(platform_, "C:\\lost.txt");
+  LogInfected(platform_, u"C:\\lost.txt");
   EXPECT_EQ(ReadWholeFile(ReportFile()), "old\r\n");
   CloseHandle(holder);
 
-  LogInfected(platform_, "C:\\kept.txt");
+  LogInfected(platform_, u"C:\\kept.txt");
   EXPECT_EQ(ReadWholeFile(ReportFile()), "old\r\nC:\\kept.txt\r\n");
 }
 
@@ -172,9 +168,9 @@ TEST_F(ReportTest, ScanCountsFlaggedFilesWhileTheReportIsHeld) {
   ASSERT_NE(holder, INVALID_HANDLE_VALUE);
 
   escaner::ScanCounters counters;
-  escaner::CountFiles(platform_, scanned.AnsiPath(), counters);
+  escaner::CountFiles(platform_, scanned.Path16(), counters);
   escaner::ContentCheck contentCheck(platform_);
-  escaner::ScanFolder(platform_, scanned.AnsiPath(), counters, contentCheck);
+  escaner::ScanFolder(platform_, scanned.Path16(), counters, contentCheck);
   CloseHandle(holder);
 
   EXPECT_EQ(counters.FilesScanned, 3);
@@ -191,7 +187,7 @@ TEST(ReportOutsideTheCodePage, IsWrittenAndRemovedThroughTheWidePath) {
   MakeFolder(folder);
   PlatformWithReportIn platform(folder);
 
-  LogInfected(platform, "C:\\x.txt");
+  LogInfected(platform, u"C:\\x.txt");
   EXPECT_EQ(ReadWholeFile(folder + L"Malware.txt"), "C:\\x.txt\r\n");
   SetFileAttributesW((folder + L"Malware.txt").c_str(), FILE_ATTRIBUTE_HIDDEN);
   ClearReport(platform);

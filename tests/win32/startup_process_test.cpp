@@ -39,7 +39,7 @@ class StartupTest : public ::testing::Test {
 TEST_F(StartupTest, CancelledSessionWhateverTheCommandLine) {
   const std::wstring commandLines[] = {L"", L"/?", L"-h --scan C:\\ \"D:\\una carpeta\" /S", L"*.* > x"};
   for (const std::wstring& arguments : commandLines) {
-    SCOPED_TRACE(escaner_test::Narrow(arguments));
+    SCOPED_TRACE(escaner_test::Utf8(arguments));
     escaner_test::MakeFile(Report(), "C:\\old.txt\r\n", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
 
     StartedProgram program(Exe(), arguments);

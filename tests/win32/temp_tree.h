@@ -32,7 +32,8 @@ inline void MakeFile(const std::wstring& path, std::string_view bytes,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(file, INVALID_HANDLE_VALUE) << "error " << GetLastError();
   DWORD written = 0;
-  const BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  const BOOL ok =
+      WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
   CloseHandle(file);
   ASSERT_TRUE(ok && written == bytes.size());
   if (attributes != FILE_ATTRIBUTE_NORMAL) {
@@ -57,7 +58,9 @@ inline std::optional<std::string> ReadWholeFile(const std::wstring& path) {
 inline DWORD AttributesOf(const std::wstring& path) {
   return GetFileAttributesW(Long(path).c_str());
 }
-inline bool Exists(const std::wstring& path) { return AttributesOf(path) != INVALID_FILE_ATTRIBUTES; }
+inline bool Exists(const std::wstring& path) {
+  return AttributesOf(path) != INVALID_FILE_ATTRIBUTES;
+}
 
 // Removes a tree whatever its attributes.
 inline void RemoveTree(const std::wstring& folder) {
@@ -80,15 +83,41 @@ inline void RemoveTree(const std::wstring& folder) {
   RemoveDirectoryW(Long(folder).c_str());
 }
 
-// The wide text as the ANSI code page has it (the narrow paths the scan uses).
-inline std::string Narrow(const std::wstring& text) {
+// The wide text in UTF-8, for test messages.
+inline std::string Utf8(std::wstring_view text) {
   if (text.empty()) return {};
-  const int length = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
+  const int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
                                          nullptr, 0, nullptr, nullptr);
-  std::string narrow(static_cast<std::size_t>(length), '\0');
-  WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), narrow.data(), length,
+  std::string utf8(static_cast<std::size_t>(length), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), length,
                       nullptr, nullptr);
-  return narrow;
+  return utf8;
+}
+inline std::string Utf8(std::u16string_view text) {
+  return Utf8(std::wstring(text.begin(), text.end()));
+}
+
+// The seam's UTF-16 strings and the platform's wide ones (16-bit units both).
+inline std::u16string U16(std::wstring_view text) { return {text.begin(), text.end()}; }
+inline std::wstring Wide(std::u16string_view text) { return {text.begin(), text.end()}; }
+
+// The Windows path, with its trailing backslash, of a tree that
+// tests/win32/linux_fixtures.py made on the Linux side before the tests ran
+// (ctest passes its folder in ESCANER_LINUX_FIXTURES; Wine's Z: drive is the
+// Unix root). Empty, with a failure, when the variable is missing.
+inline std::wstring LinuxFixture(std::wstring_view tree) {
+  wchar_t folder[4096] = {};
+  const DWORD length = GetEnvironmentVariableW(L"ESCANER_LINUX_FIXTURES", folder, 4096);
+  if (length == 0 || length >= 4096) {
+    ADD_FAILURE() << "ESCANER_LINUX_FIXTURES is not set: run through ctest, which makes the "
+                     "trees with tests/win32/linux_fixtures.py first";
+    return {};
+  }
+  std::wstring path = L"Z:" + std::wstring(folder, length) + L"/" + std::wstring(tree) + L"/";
+  for (wchar_t& c : path) {
+    if (c == L'/') c = L'\\';
+  }
+  return path;
 }
 
 // A fresh, empty folder under %TEMP%, removed with its content at the end.
@@ -114,7 +143,7 @@ class TempFolder {
 
   // With its trailing backslash.
   const std::wstring& Path() const { return path_; }
-  std::string AnsiPath() const { return Narrow(path_); }
+  std::u16string Path16() const { return U16(path_); }
 
  private:
   std::wstring path_;
