@@ -12,12 +12,14 @@
 // (e2e/run/driven_run.h, one handler per window it meets).
 //
 // `attrib` sets DOS attributes the way a Windows user would, and `list`
-// prints the raw listings (FindFirstFileA with "*.*" and with "*") of a
-// folder and every folder below it, so the caller can work out the walk
-// order from what the platform really lists.
+// prints the raw listing of a folder and of every folder below it, as the
+// exe lists them: by UTF-16 names, through the \\?\ form of each path
+// (FindFirstFileExW), entering no folder that is already being listed above
+// itself (same volume serial and file index), so the caller can work out the
+// walk order from what the platform really lists.
 //
-// Texts read from windows are UTF-16 and printed as JSON \u escapes; narrow
-// names are printed as hex bytes, so the caller compares exact bytes.
+// Texts read from windows and listed names are UTF-16, printed as JSON \u
+// escapes, so the caller compares exact characters.
 #include <windows.h>
 
 #include <cstring>
@@ -54,47 +56,79 @@ int SetAttributes(const std::vector<std::wstring>& args) {
   return ok ? 0 : 1;
 }
 
-std::vector<std::pair<DWORD, std::string>> Listing(const std::string& pattern) {
-  std::vector<std::pair<DWORD, std::string>> entries;
-  WIN32_FIND_DATAA data{};
-  HANDLE find = FindFirstFileA(pattern.c_str(), &data);
+std::wstring Verbatim(const std::wstring& path) {
+  if (path.size() >= 3 && path[1] == L':' && path[2] == L'\\') return L"\\\\?\\" + path;
+  if (path.compare(0, 2, L"\\\\") == 0 && path.compare(0, 4, L"\\\\?\\") != 0 &&
+      path.compare(0, 4, L"\\\\.\\") != 0)
+    return L"\\\\?\\UNC" + path.substr(1);
+  return path;
+}
+
+std::vector<std::pair<DWORD, std::wstring>> Listing(const std::wstring& folder) {
+  std::vector<std::pair<DWORD, std::wstring>> entries;
+  WIN32_FIND_DATAW data{};
+  HANDLE find = FindFirstFileExW(Verbatim(folder + L"*").c_str(), FindExInfoBasic, &data,
+                                 FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
   if (find == INVALID_HANDLE_VALUE) return entries;
   do entries.emplace_back(data.dwFileAttributes, data.cFileName);
-  while (FindNextFileA(find, &data));
+  while (FindNextFileW(find, &data));
   FindClose(find);
   return entries;
 }
 
-std::string JsonListing(const std::vector<std::pair<DWORD, std::string>>& entries) {
+std::string JsonListing(const std::vector<std::pair<DWORD, std::wstring>>& entries) {
   std::string out = "[";
   for (size_t i = 0; i < entries.size(); ++i) {
     if (i) out += ",";
-    out += Format("[%lu,", entries[i].first) + JsonHex(entries[i].second) + "]";
+    out += Format("[%lu,", entries[i].first) + JsonWide(entries[i].second) + "]";
   }
   return out + "]";
 }
 
-// Prints each folder's two raw listings; descends into every listed folder.
-void ListTree(const std::string& folder, int depth) {
-  auto files = Listing(folder + "*.*");
-  auto all = Listing(folder + "*");
-  Emit("{\"event\":\"listing\",\"folder\":" + JsonHex(folder) + ",\"files_pattern\":" +
-       JsonListing(files) + ",\"folders_pattern\":" + JsonListing(all) + "}");
-  if (depth > 100) return;
-  for (auto& [attributes, name] : all)
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && name != "." && name != "..")
-      ListTree(folder + name + "\\", depth + 1);
+struct FolderIdentity {
+  DWORD volume, high, low;
+  bool operator==(const FolderIdentity&) const = default;
+};
+
+// The folder's identity; nothing when it cannot be opened or asked.
+bool IdentityOf(const std::wstring& folder, FolderIdentity& identity) {
+  HANDLE handle = CreateFileW(Verbatim(folder).c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION information{};
+  const bool known = GetFileInformationByHandle(handle, &information) != FALSE;
+  CloseHandle(handle);
+  identity = {information.dwVolumeSerialNumber, information.nFileIndexHigh, information.nFileIndexLow};
+  return known;
+}
+
+// Prints the folder's listing; descends into every listed folder that is not
+// already on the chain of folders above it (a link back up).
+void ListTree(const std::wstring& folder, std::vector<FolderIdentity>& chain) {
+  FolderIdentity identity{};
+  const bool known = IdentityOf(folder, identity);
+  if (known) {
+    for (const FolderIdentity& above : chain)
+      if (above == identity) return;
+  }
+  auto entries = Listing(folder);
+  Emit("{\"event\":\"listing\",\"folder\":" + JsonWide(folder) + ",\"entries\":" +
+       JsonListing(entries) + "}");
+  if (known) chain.push_back(identity);
+  for (auto& [attributes, name] : entries)
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && name != L"." && name != L"..")
+      ListTree(folder + name + L"\\", chain);
+  if (known) chain.pop_back();
 }
 
 int List(const std::vector<std::wstring>& args) {
   if (args.empty()) return 1;
-  int length = WideCharToMultiByte(CP_ACP, 0, args[0].c_str(), -1, nullptr, 0, nullptr, nullptr);
-  std::string folder(static_cast<size_t>(length), '\0');
-  WideCharToMultiByte(CP_ACP, 0, args[0].c_str(), -1, folder.data(), length, nullptr, nullptr);
-  folder.resize(std::strlen(folder.c_str()));
-  if (folder.empty() || folder.back() != '\\') folder += '\\';
+  std::wstring folder = args[0];
+  if (folder.empty() || folder.back() != L'\\') folder += L'\\';
   Emit(Format("{\"event\":\"code_pages\",\"acp\":%u,\"oemcp\":%u}", GetACP(), GetOEMCP()));
-  ListTree(folder, 0);
+  std::vector<FolderIdentity> chain;
+  ListTree(folder, chain);
   return 0;
 }
 

@@ -24,6 +24,12 @@ from wine_drives import map_drive, windows_path  # noqa: E402  (windows_path: fo
 DRIVE = "T"
 
 
+def report_bytes_of(path: str) -> bytes:
+    """A path as the report writes it: its ANSI bytes (Windows-1252), '?' in
+    place of each character the code page lacks, never a look-alike."""
+    return path.encode("cp1252", errors="replace")
+
+
 class RunResult:
     """The events one driver run reported, in order."""
 
@@ -90,15 +96,20 @@ class Wine:
             raise RuntimeError(f"could not set {flags} on {linux_path}: {events}")
         return events[0]["attributes"]
 
-    def listings(self, folder_narrow: str):
-        """Raw listings of a folder and every folder below it, keyed by the
-        folder's narrow path (bytes, with its trailing backslash)."""
+    def listings(self, folder: str):
+        """Raw listings of a folder and every folder below it that the walk
+        enters, keyed by the folder's path as the report writes it (ANSI
+        bytes, with its trailing backslash). The platform lists UTF-16 names;
+        each becomes its report form here, '?' for what the code page lacks.
+        A folder is listed once and serves both of the walk's listings."""
         result = {}
-        for e in self.driver("list", folder_narrow):
+        for e in self.driver("list", folder):
             if e["event"] == "listing":
-                decode = lambda entries: [(a, bytes.fromhex(n)) for a, n in entries]
-                result[bytes.fromhex(e["folder"])] = (decode(e["files_pattern"]),
-                                                      decode(e["folders_pattern"]))
+                entries = [(a, report_bytes_of(n)) for a, n in e["entries"]]
+                key = report_bytes_of(e["folder"])
+                if key in result:
+                    raise RuntimeError(f"two folders share the report form {key!r}")
+                result[key] = (entries, entries)
         return result
 
     def reg(self, *args):
@@ -169,10 +180,11 @@ class Wine:
 
 
 class Tree:
-    """A fixture tree on Linux and the narrow paths the exe will see for it.
+    """A fixture tree on Linux and the paths the exe's report gives for it.
 
-    Names are written in UTF-8; Wine shows them to the exe in the ANSI code
-    page (1252), with '?' for characters the code page lacks."""
+    Names are written in UTF-8; Wine shows them to the exe as their UTF-16
+    names, and the report writes them in the ANSI code page (1252), with '?'
+    for characters the code page lacks."""
 
     def __init__(self, root: Path, narrow_root: bytes):
         self.root = root
@@ -191,7 +203,7 @@ class Tree:
         (self.root / rel).mkdir(parents=True, exist_ok=True)
 
     def narrow(self, rel: str) -> bytes:
-        return self.narrow_root + rel.replace("/", "\\").encode("cp1252", errors="replace")
+        return self.narrow_root + report_bytes_of(rel.replace("/", "\\"))
 
     def by_narrow_path(self):
         return {self.narrow(rel): content for rel, content in self.files.items()}
@@ -199,8 +211,9 @@ class Tree:
 
 def walk_order(listings, folder: bytes):
     """Files below `folder` in the order the tree walk visits them: each
-    folder's own files in the order of its "*.*" listing, then its subfolders
-    in the order of its "*" listing, each walked to its end before the next."""
+    folder's own files in the order of its first listing, then its subfolders
+    in the order of its second, each walked to its end before the next. A
+    folder the walk does not enter (a link back up) has no listing."""
     order = []
     files, entries = listings.get(folder, ([], []))
     for attributes, name in files:
