@@ -26,7 +26,9 @@ fi
 work=$(mktemp -d /tmp/escaner-unreadable.XXXXXX)
 tree=$work/tree
 cleanup() {
-  "${run_as[@]}" env WINEPREFIX="$work/prefix" wineserver -k >/dev/null 2>&1 || true
+  # The server saves the prefix's registry as it ends: let it, then remove.
+  "${run_as[@]}" env WINEPREFIX="$work/prefix" TMPDIR="$work/tmp" wineserver -k >/dev/null 2>&1 || true
+  "${run_as[@]}" env WINEPREFIX="$work/prefix" TMPDIR="$work/tmp" wineserver -w >/dev/null 2>&1 || true
   chmod -R u+rwx "$work" 2>/dev/null || true
   rm -rf "$work"
 }
@@ -48,10 +50,11 @@ chmod 311 "$tree/sub/sin-lista"
 # The probe and a prefix of the probe's user's own.
 cp "$probe" "$work/probe.exe"
 chmod 755 "$work/probe.exe"
-mkdir "$work/home" "$work/prefix"
-[ ${#run_as[@]} -eq 0 ] || chown "$user:" "$work/home" "$work/prefix"
-wine_env=(env -u DISPLAY HOME="$work/home" WINEPREFIX="$work/prefix" WINEARCH=win32
-          WINEDEBUG=-all WINEDLLOVERRIDES=mscoree=)
+mkdir "$work/home" "$work/prefix" "$work/tmp"
+[ ${#run_as[@]} -eq 0 ] || chown "$user:" "$work/home" "$work/prefix" "$work/tmp"
+# TMPDIR too: Wine keeps its server's socket folder there, removed with the rest.
+wine_env=(env -u DISPLAY HOME="$work/home" WINEPREFIX="$work/prefix" TMPDIR="$work/tmp"
+          WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES=mscoree=)
 "${run_as[@]}" "${wine_env[@]}" wineboot -i >/dev/null 2>&1
 "${run_as[@]}" "${wine_env[@]}" wineserver -w
 
