@@ -42,6 +42,9 @@ import sys
 import time
 from pathlib import Path
 
+sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests" / "support"))
+from wine_drives import map_drive, unmap_drive, windows_path  # noqa: E402
+
 from held_process import HeldProcess, processes_with
 from screen_reader import Screen, overall_percentage, strip_rect
 
@@ -61,11 +64,6 @@ def say(text):
 def show_lines(lines):
     for line in lines:
         print(f"    {line}", flush=True)
-
-
-def windows_path(linux_path) -> str:
-    """Wine's Z: drive is the Unix root."""
-    return "Z:" + str(linux_path).replace("/", "\\")
 
 
 def shown(path: Path) -> str:
@@ -141,9 +139,7 @@ class Session:
 
     def prepare(self):
         say(f"no display: Wine runs on a private Xvfb screen ({self.screen.display})")
-        self.forget_drive()
-        dosdevice = Path(os.environ["WINEPREFIX"]) / "dosdevices" / f"{DRIVE.lower()}:"
-        dosdevice.symlink_to(self.folder, target_is_directory=True)
+        map_drive(DRIVE, self.folder)
         say(f"the folder to scan, {shown(self.folder)}, is drive {DRIVE}: in Wine")
         shutil.rmtree(self.app, ignore_errors=True)
         self.app.mkdir(parents=True)
@@ -348,9 +344,7 @@ class Session:
 
     def forget_drive(self):
         """The prefix is kept between runs: leave no drive M: behind."""
-        dosdevice = Path(os.environ["WINEPREFIX"]) / "dosdevices" / f"{DRIVE.lower()}:"
-        if dosdevice.is_symlink():
-            dosdevice.unlink()
+        unmap_drive(DRIVE)
 
     def keep(self, frame, rect, name, what):
         target = self.out / name
