@@ -17,6 +17,8 @@
 #include <string>
 #include <thread>
 
+#include "support/remote_window.h"
+
 namespace escaner::ui {
 namespace {
 
@@ -25,12 +27,6 @@ constexpr COLORREF kOrange = 0x0000A5FF;
 constexpr COLORREF kRed = 0x000000FF;
 constexpr unsigned kFrame = kDefaultFrameMilliseconds;
 constexpr unsigned kUnpaced = 0;
-
-std::wstring ClassOf(HWND window) {
-  wchar_t name[64] = {};
-  GetClassNameW(window, name, 64);
-  return name;
-}
 
 std::wstring TextOf(HWND window) {
   wchar_t text[64] = {};
@@ -354,7 +350,7 @@ TEST_F(ProgressStrip, FollowsTheOwnersClientOrigin) {
 }
 
 TEST_F(ProgressStrip, IsACaptionlessTopMostToolDialog) {
-  EXPECT_EQ(ClassOf(Strip()), L"#32770");
+  EXPECT_EQ(escaner_test::ClassOf(Strip()), L"#32770");
   EXPECT_EQ(TextOf(Strip()), L"Dialog1");
   const auto style = static_cast<DWORD>(GetWindowLongW(Strip(), GWL_STYLE));
   const auto exStyle = static_cast<DWORD>(GetWindowLongW(Strip(), GWL_EXSTYLE));
@@ -394,7 +390,7 @@ TEST_F(ProgressStrip, HoldsTwoSmoothBarsOneAboveTheOther) {
     SCOPED_TRACE(c.id);
     HWND bar = BarOf(c.id);
     ASSERT_NE(bar, nullptr);
-    EXPECT_EQ(ClassOf(bar), L"msctls_progress32");
+    EXPECT_EQ(escaner_test::ClassOf(bar), L"msctls_progress32");
     EXPECT_EQ(TextOf(bar), c.text);
     EXPECT_EQ(GetWindowLongW(bar, GWL_ID), c.id);
     EXPECT_EQ(static_cast<DWORD>(GetWindowLongW(bar, GWL_STYLE)), 0x50000001u);  // WS_CHILD|WS_VISIBLE|PBS_SMOOTH
