@@ -21,7 +21,8 @@ std::string KeyboardText(std::size_t size) {
 
 // Spanish prose and paths: mostly ASCII, an accented letter now and then.
 std::string SpanishText(std::size_t size) {
-  const std::string sample = "C:\\Archivos de programa\\Velmar el a\xF1o de la regi\xF3n, seg\xFAn el informe ";
+  const std::string sample =
+      "C:\\Archivos de programa\\Velmar el a\xF1o de la regi\xF3n, seg\xFAn el informe ";
   std::string text;
   while (text.size() < size) text += sample;
   text.resize(size);
@@ -31,14 +32,16 @@ std::string SpanishText(std::size_t size) {
 // The per-byte decision alone, over data already in memory: every value of
 // the set in random order (the worst case), and ordinary text.
 void BM_ScanKeyboardBytes(benchmark::State& state) {
-  const std::string text = state.range(0) == 0 ? KeyboardText(ContentCheck::kFirstChunkSize) : SpanishText(ContentCheck::kFirstChunkSize);
+  const std::string text = state.range(0) == 0 ? KeyboardText(ContentCheck::kFirstChunkSize)
+                                               : SpanishText(ContentCheck::kFirstChunkSize);
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
   for (auto _ : state) {
     bool separator = false;
     benchmark::DoNotOptimize(ScanKeyboardBytes(bytes, text.size(), separator));
     benchmark::DoNotOptimize(separator);
   }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(text.size()));
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                          static_cast<std::int64_t>(text.size()));
 }
 BENCHMARK(BM_ScanKeyboardBytes)->ArgName("spanish")->Arg(0)->Arg(1);
 
@@ -73,8 +76,10 @@ BENCHMARK(BM_TestFileBinaryStopsAtOnce);
 void BM_WalkLargeTree(benchmark::State& state) {
   escaner_test::FakePlatform fake;
   for (int folder = 0; folder < 2000; ++folder) {
-    const std::string path = "T:\\tree\\d" + std::to_string(folder / 50) + "\\e" + std::to_string(folder) + "\\";
-    for (int file = 0; file < 10; ++file) fake.AddFile(path + "file" + std::to_string(file) + ".dat", "MZ\x90");
+    const std::string path =
+        "T:\\tree\\d" + std::to_string(folder / 50) + "\\e" + std::to_string(folder) + "\\";
+    for (int file = 0; file < 10; ++file)
+      fake.AddFile(path + "file" + std::to_string(file) + ".dat", "MZ\x90");
   }
   for (auto _ : state) {
     fake.calls.clear();

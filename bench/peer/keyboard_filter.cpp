@@ -26,8 +26,8 @@ constexpr std::uint64_t kLongest = std::uint64_t{1} << 31;
 std::array<unsigned char, 256> ByteClasses() {
   std::array<unsigned char, 256> classes{};
   for (int b = 0x20; b < 0x7F; ++b) classes[static_cast<std::size_t>(b)] = b == 0x3C ? 0 : 1;
-  for (int b : {0xA1, 0xA8, 0xAA, 0xB4, 0xB7, 0xBA, 0xBF, 0xC1, 0xC7, 0xC9, 0xCD, 0xD1, 0xD3, 0xDA, 0xDC, 0xE1,
-                0xE7, 0xE9, 0xED, 0xF1, 0xF3, 0xFA, 0xFC})
+  for (int b : {0xA1, 0xA8, 0xAA, 0xB4, 0xB7, 0xBA, 0xBF, 0xC1, 0xC7, 0xC9, 0xCD, 0xD1,
+                0xD3, 0xDA, 0xDC, 0xE1, 0xE7, 0xE9, 0xED, 0xF1, 0xF3, 0xFA, 0xFC})
     classes[static_cast<std::size_t>(b)] = 1;
   classes['\\'] = classes['/'] = 3;
   return classes;
@@ -40,7 +40,8 @@ bool Flagged(const char* path) {
   if (fd < 0) return false;
   struct stat info {};
   bool flagged = false;
-  if (fstat(fd, &info) == 0 && info.st_size >= 2 && static_cast<std::uint64_t>(info.st_size) <= kLongest) {
+  if (fstat(fd, &info) == 0 && info.st_size >= 2 &&
+      static_cast<std::uint64_t>(info.st_size) <= kLongest) {
     static unsigned char buffer[kReadSize];
     unsigned char seen = 0;
     bool allIn = true;

@@ -116,7 +116,8 @@ int Run(const std::wstring& exe, const std::wstring& folder, double timeout, DWO
     if (!stripVisible && stripShownAt != 0 && stripGoneAt == 0) stripGoneAt = now;
     if (box != nullptr) boxAt = now;
     ++polls;
-    if (box == nullptr && program.WaitForEnd(pollMs)) return Fail("exited before the final box", nullptr);
+    if (box == nullptr && program.WaitForEnd(pollMs))
+      return Fail("exited before the final box", nullptr);
   }
 
   // The scan is over and the process still alive: its peak is final.
@@ -154,7 +155,9 @@ int Run(const std::wstring& exe, const std::wstring& folder, double timeout, DWO
 }
 
 int Usage() {
-  std::fprintf(stderr, "usage: bench_driver --exe PATH --choose FOLDER [--timeout SECONDS] [--poll-ms MS]\n");
+  std::fprintf(
+      stderr,
+      "usage: bench_driver --exe PATH --choose FOLDER [--timeout SECONDS] [--poll-ms MS]\n");
   return 1;
 }
 

@@ -51,8 +51,8 @@ struct Run {
 
 void FillKeyboardSet() {
   for (int b = 0x20; b < 0x7F; ++b) inKeyboardSet[b] = b != 0x3C;
-  for (const int b : {0xA1, 0xA8, 0xAA, 0xB4, 0xB7, 0xBA, 0xBF, 0xC1, 0xC7, 0xC9, 0xCD, 0xD1, 0xD3, 0xDA,
-                      0xDC, 0xE1, 0xE7, 0xE9, 0xED, 0xF1, 0xF3, 0xFA, 0xFC})
+  for (const int b : {0xA1, 0xA8, 0xAA, 0xB4, 0xB7, 0xBA, 0xBF, 0xC1, 0xC7, 0xC9, 0xCD, 0xD1,
+                      0xD3, 0xDA, 0xDC, 0xE1, 0xE7, 0xE9, 0xED, 0xF1, 0xF3, 0xFA, 0xFC})
     inKeyboardSet[b] = true;
 }
 
@@ -60,7 +60,8 @@ double ElapsedMs() {
   LARGE_INTEGER now, frequency;
   QueryPerformanceCounter(&now);
   QueryPerformanceFrequency(&frequency);
-  return 1000.0 * static_cast<double>(now.QuadPart - run.start.QuadPart) / static_cast<double>(frequency.QuadPart);
+  return 1000.0 * static_cast<double>(now.QuadPart - run.start.QuadPart) /
+         static_cast<double>(frequency.QuadPart);
 }
 
 bool OverBudget() {
@@ -101,12 +102,14 @@ void ShowStrip() {
   RegisterClassW(&windowClass);
   RECT desktop{};
   GetWindowRect(GetDesktopWindow(), &desktop);
-  strip = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, L"LiteralStrip", L"Dialog1", WS_POPUP | WS_CLIPSIBLINGS,
-                          (desktop.right - 201) / 2, 2, 201, 41, nullptr, nullptr, windowClass.hInstance, nullptr);
+  strip = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, L"LiteralStrip", L"Dialog1",
+                          WS_POPUP | WS_CLIPSIBLINGS, (desktop.right - 201) / 2, 2, 201, 41,
+                          nullptr, nullptr, windowClass.hInstance, nullptr);
   const int ids[] = {kFileBar, kOverallBar};
   for (int i = 0; i < 2; ++i)
-    CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_CHILD | WS_VISIBLE | PBS_SMOOTH, 0, 21 * i, 200, 20, strip,
-                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(ids[i])), windowClass.hInstance, nullptr);
+    CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_CHILD | WS_VISIBLE | PBS_SMOOTH, 0, 21 * i, 200, 20,
+                    strip, reinterpret_cast<HMENU>(static_cast<INT_PTR>(ids[i])),
+                    windowClass.hInstance, nullptr);
   SendMessageW(GetDlgItem(strip, kFileBar), PBM_SETRANGE, 0, MAKELPARAM(0, 100));
   SendMessageW(GetDlgItem(strip, kFileBar), PBM_SETPOS, 0, 0);
   ShowWindow(strip, SW_SHOW);
@@ -135,14 +138,16 @@ auto Quietly(Call call) {
 void LogInfected(const std::string& path) {
   SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
   HANDLE file = Quietly([&] {
-    return CreateFileW(run.report.c_str(), GENERIC_READ | GENERIC_WRITE, 0, &inheritable, OPEN_ALWAYS,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
+    return CreateFileW(run.report.c_str(), GENERIC_READ | GENERIC_WRITE, 0, &inheritable,
+                       OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   });
   if (file == INVALID_HANDLE_VALUE) return;
   Quietly([&] { return GetFileType(file); });
   Quietly([&] { return SetFilePointer(file, 0, nullptr, FILE_END); });
   DWORD written = 0;
-  Quietly([&] { return WriteFile(file, path.data(), static_cast<DWORD>(path.size()), &written, nullptr); });
+  Quietly([&] {
+    return WriteFile(file, path.data(), static_cast<DWORD>(path.size()), &written, nullptr);
+  });
   Quietly([&] { return WriteFile(file, "\r\n", 2, &written, nullptr); });
   Quietly([&] { return CloseHandle(file); });
 }
@@ -161,8 +166,8 @@ std::int32_t TestFile(const std::string& path) {
     SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
     auto open = [&](DWORD access) {
       return Quietly([&] {
-        return CreateFileW(wide.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable, OPEN_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+        return CreateFileW(wide.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
+                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
       });
     };
     HANDLE file = open(GENERIC_READ | GENERIC_WRITE);
@@ -178,7 +183,8 @@ std::int32_t TestFile(const std::string& path) {
         if (content != nullptr) {
           highest = static_cast<std::int64_t>(length) - 1;
           DWORD got = 0;
-          Quietly([&] { return ReadFile(file, content, static_cast<DWORD>(length), &got, nullptr); });
+          Quietly(
+              [&] { return ReadFile(file, content, static_cast<DWORD>(length), &got, nullptr); });
           run.bytesRead += got;
         }
       }
@@ -215,15 +221,16 @@ void Walk(const std::string& folder, FileStep step) {
   HANDLE listing = FindFirstFileA((folder + "*.*").c_str(), &found);
   if (listing != INVALID_HANDLE_VALUE) {
     do {
-      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !run.stopped) step(folder + found.cFileName);
+      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !run.stopped)
+        step(folder + found.cFileName);
     } while (FindNextFileA(listing, &found));
     FindClose(listing);
   }
   listing = FindFirstFileA((folder + "*").c_str(), &found);
   if (listing == INVALID_HANDLE_VALUE) return;
   do {
-    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && std::strcmp(found.cFileName, ".") != 0 &&
-        std::strcmp(found.cFileName, "..") != 0)
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+        std::strcmp(found.cFileName, ".") != 0 && std::strcmp(found.cFileName, "..") != 0)
       Walk(folder + found.cFileName + "\\", step);
   } while (FindNextFileA(listing, &found));
   FindClose(listing);
@@ -246,9 +253,12 @@ void ScanFile(const std::string& path) {
 int main(int argc, char** argv) {
   std::string folder;
   for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--report") == 0 && i + 1 < argc) run.report = Wide(argv[++i]);
-    else if (std::strcmp(argv[i], "--budget") == 0 && i + 1 < argc) run.budgetMs = 1000.0 * std::atof(argv[++i]);
-    else folder = argv[i];
+    if (std::strcmp(argv[i], "--report") == 0 && i + 1 < argc)
+      run.report = Wide(argv[++i]);
+    else if (std::strcmp(argv[i], "--budget") == 0 && i + 1 < argc)
+      run.budgetMs = 1000.0 * std::atof(argv[++i]);
+    else
+      folder = argv[i];
   }
   if (folder.empty() || run.report.empty()) {
     std::fprintf(stderr, "usage: literal FOLDER --report PATH [--budget SECONDS]\n");
@@ -272,8 +282,8 @@ int main(int argc, char** argv) {
   std::printf(
       "{\"files\":%ld,\"files_done\":%ld,\"flagged\":%ld,\"bytes_read\":%llu,\"bytes_walked\":%llu,"
       "\"window_ops\":%llu,\"ms\":%.1f,\"complete\":%s,\"peak_working_set\":%lu}\n",
-      static_cast<long>(run.filesScanned), static_cast<long>(run.filesDone), static_cast<long>(run.filesInfected),
-      run.bytesRead, run.bytesWalked, run.windowOps, ms, run.stopped ? "false" : "true",
-      static_cast<unsigned long>(memory.PeakWorkingSetSize));
+      static_cast<long>(run.filesScanned), static_cast<long>(run.filesDone),
+      static_cast<long>(run.filesInfected), run.bytesRead, run.bytesWalked, run.windowOps, ms,
+      run.stopped ? "false" : "true", static_cast<unsigned long>(memory.PeakWorkingSetSize));
   return 0;
 }

@@ -47,7 +47,8 @@ StartupValues GatherStartupValues() {
   startup.cb = sizeof startup;
   GetStartupInfoA(&startup);
   StartupValues values;
-  values.showCommand = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : SW_SHOWDEFAULT;
+  values.showCommand =
+      (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : SW_SHOWDEFAULT;
   values.commandLine = GetCommandLineW();
   values.instance = GetModuleHandleW(nullptr);
   return values;

@@ -38,7 +38,8 @@ inline constexpr std::uint32_t kReparseTagSymlink = 0xA000000C;
 // A file whose data is not on the volume (offline storage, a cloud
 // placeholder): opening or reading it makes its provider fetch it.
 inline bool WouldRecallData(std::uint32_t attributes) {
-  return (attributes & (kAttributeOffline | kAttributeRecallOnOpen | kAttributeRecallOnDataAccess)) != 0;
+  return (attributes &
+          (kAttributeOffline | kAttributeRecallOnOpen | kAttributeRecallOnDataAccess)) != 0;
 }
 
 // One entry of a folder's listing.

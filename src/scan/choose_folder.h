@@ -9,7 +9,8 @@
 namespace escaner {
 
 // The text above the dialog's tree: two lines, Windows-1252.
-inline constexpr std::string_view kChooseFolderTitle = "Elige Carpeta a ver ...\r\n\xAE Velmar Soft";
+inline constexpr std::string_view kChooseFolderTitle =
+    "Elige Carpeta a ver ...\r\n\xAE Velmar Soft";
 
 // The dialog's path, whole, ending with exactly the backslash it had or one
 // appended. Nothing is cut: a shortened path would name another folder.

@@ -41,7 +41,7 @@ std::size_t ScanByTable(const unsigned char* bytes, std::size_t size, bool& hasS
 // only where the processor has it, since the 32-bit build otherwise targets
 // processors without it.
 __attribute__((target("sse2"))) std::size_t ScanBySse2(const unsigned char* bytes, std::size_t size,
-                                                        bool& hasSeparator) {
+                                                       bool& hasSeparator) {
   // Adding 60 maps 20..7E onto 80..DE, the signed bytes up to -34.
   const __m128i shift = _mm_set1_epi8(0x60);
   const __m128i highest = _mm_set1_epi8(-34);
@@ -62,22 +62,23 @@ __attribute__((target("sse2"))) std::size_t ScanBySse2(const unsigned char* byte
     if (_mm_movemask_epi8(notPlain) != 0) {
       __m128i accented = _mm_cmpeq_epi8(block, _mm_set1_epi8(static_cast<char>(0xE1)));
       for (const int letter : {0xE9, 0xED, 0xF3, 0xFA, 0xF1, 0xBF, 0xA1}) {
-        accented = _mm_or_si128(accented, _mm_cmpeq_epi8(block, _mm_set1_epi8(static_cast<char>(letter))));
+        accented =
+            _mm_or_si128(accented, _mm_cmpeq_epi8(block, _mm_set1_epi8(static_cast<char>(letter))));
       }
       if (_mm_movemask_epi8(_mm_andnot_si128(accented, notPlain)) != 0) {
         const unsigned char* b = bytes + i;
-        const std::uint8_t all = table[b[0]] & table[b[1]] & table[b[2]] & table[b[3]] & table[b[4]] &
-                                 table[b[5]] & table[b[6]] & table[b[7]] & table[b[8]] & table[b[9]] &
-                                 table[b[10]] & table[b[11]] & table[b[12]] & table[b[13]] &
-                                 table[b[14]] & table[b[15]];
+        const std::uint8_t all = table[b[0]] & table[b[1]] & table[b[2]] & table[b[3]] &
+                                 table[b[4]] & table[b[5]] & table[b[6]] & table[b[7]] &
+                                 table[b[8]] & table[b[9]] & table[b[10]] & table[b[11]] &
+                                 table[b[12]] & table[b[13]] & table[b[14]] & table[b[15]];
         if (!(all & kIsKeyboard)) {
           if (_mm_movemask_epi8(separators) != 0) hasSeparator = true;
           return i + ScanByTable(b, 16, hasSeparator);
         }
       }
     }
-    separators = _mm_or_si128(separators, _mm_or_si128(_mm_cmpeq_epi8(block, slash),
-                                                       _mm_cmpeq_epi8(block, backslash)));
+    separators = _mm_or_si128(
+        separators, _mm_or_si128(_mm_cmpeq_epi8(block, slash), _mm_cmpeq_epi8(block, backslash)));
   }
   if (_mm_movemask_epi8(separators) != 0) hasSeparator = true;
   return i + ScanByTable(bytes + i, size - i, hasSeparator);
@@ -159,7 +160,7 @@ void ContentCheck::DriveFileBar(const FileExamination& exam, const ScanCounters&
 }
 
 std::int32_t ContentCheck::TestFile(const std::u16string& path, std::uint32_t attributes,
-                                   const ScanCounters& counters) {
+                                    const ScanCounters& counters) {
   platform_.RepaintNow(PaintTarget::Window);
   platform_.ShowNoActivate();
   const FileExamination exam = Examine(path, attributes);  // the file is closed again here

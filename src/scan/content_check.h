@@ -13,9 +13,9 @@ namespace escaner {
 
 // What reading a file found, before any bar is touched.
 struct FileExamination {
-  std::uint64_t length = 0;       // bytes held; 0 when not opened, empty or too large
-  std::uint64_t stopIndex = 0;    // first byte outside the keyboard set, or length
-  bool hasSeparator = false;      // a backslash or slash before stopIndex
+  std::uint64_t length = 0;     // bytes held; 0 when not opened, empty or too large
+  std::uint64_t stopIndex = 0;  // first byte outside the keyboard set, or length
+  bool hasSeparator = false;    // a backslash or slash before stopIndex
 
   bool AllKeyboard() const { return stopIndex == length; }
 };

@@ -10,7 +10,8 @@ namespace escaner::ui {
 
 inline constexpr DWORD kStripExStyle = WS_EX_CONTROLPARENT | WS_EX_TOOLWINDOW | WS_EX_TOPMOST;
 // WS_VISIBLE is left out: the strip is built hidden and shown last.
-inline constexpr DWORD kStripStyle = WS_POPUP | WS_CLIPSIBLINGS | DS_SETFONT | DS_NOFAILCREATE | DS_3DLOOK;
+inline constexpr DWORD kStripStyle =
+    WS_POPUP | WS_CLIPSIBLINGS | DS_SETFONT | DS_NOFAILCREATE | DS_3DLOOK;
 static_assert(kStripExStyle == 0x00010088 && kStripStyle == 0x84000054);
 
 class ProgressTemplate {

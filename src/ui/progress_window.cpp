@@ -23,8 +23,8 @@ constexpr DWORD kBarStyle = WS_CHILD | WS_VISIBLE | PBS_SMOOTH;
 static_assert(kBarStyle == 0x50000001);
 
 // Placed in pixels without moving it in the z-order, activating or painting it.
-constexpr UINT kPlacementFlags =
-    SWP_NOZORDER | SWP_NOREDRAW | SWP_NOACTIVATE | SWP_NOCOPYBITS | SWP_NOOWNERZORDER | SWP_NOSENDCHANGING;
+constexpr UINT kPlacementFlags = SWP_NOZORDER | SWP_NOREDRAW | SWP_NOACTIVATE | SWP_NOCOPYBITS |
+                                 SWP_NOOWNERZORDER | SWP_NOSENDCHANGING;
 static_assert(kPlacementFlags == 0x071C);
 
 // RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW: invalidated,
@@ -69,7 +69,8 @@ void ProgressWindow::Detach() {
 
 // The strip's object is found through the window from the moment it is
 // about to be shown; until then every message gets the default handling.
-INT_PTR CALLBACK ProgressWindow::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR CALLBACK ProgressWindow::DialogProc(HWND window, UINT message, WPARAM wParam,
+                                            LPARAM lParam) {
   auto* strip = reinterpret_cast<ProgressWindow*>(GetWindowLongPtrW(window, DWLP_USER));
   if (strip != nullptr) strip->ProgressWindowProc(window, message, wParam, lParam);
   switch (message) {
@@ -91,7 +92,8 @@ INT_PTR CALLBACK ProgressWindow::DialogProc(HWND window, UINT message, WPARAM wP
   }
 }
 
-LRESULT ProgressWindow::ProgressWindowProc(HWND /*window*/, UINT message, WPARAM wParam, LPARAM /*lParam*/) {
+LRESULT ProgressWindow::ProgressWindowProc(HWND /*window*/, UINT message, WPARAM wParam,
+                                           LPARAM /*lParam*/) {
   if (message == WM_NCACTIVATE) {
     if (wParam == 0) {
       savedFocus_ = GetFocus();
@@ -124,15 +126,16 @@ int ProgressWindow::ShowProgressWindow(HWND owner) {
   if (owner != nullptr) ClientToScreen(owner, &origin);
   SetWindowPos(window, nullptr, x + origin.x, y + origin.y,
                kStripWidth + (outer.right - outer.left) - (client.right - client.left),
-               kStripHeight + (outer.bottom - outer.top) - (client.bottom - client.top), kPlacementFlags);
+               kStripHeight + (outer.bottom - outer.top) - (client.bottom - client.top),
+               kPlacementFlags);
   SetWindowTextW(window, L"Dialog1");
   const LPARAM font = SendMessageW(window, WM_GETFONT, 0, 0);
 
   for (const BarLayout& layout : kBars) {
     // Pixels, not dialog units.
-    HWND bar =
-        CreateWindowExW(0, PROGRESS_CLASSW, layout.text, kBarStyle, layout.x, layout.y, layout.width, layout.height,
-                        window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(layout.id)), instance, nullptr);
+    HWND bar = CreateWindowExW(
+        0, PROGRESS_CLASSW, layout.text, kBarStyle, layout.x, layout.y, layout.width, layout.height,
+        window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(layout.id)), instance, nullptr);
     SendMessageW(bar, WM_SETFONT, static_cast<WPARAM>(font), TRUE);
     SendMessageW(bar, CCM_SETUNICODEFORMAT, 1, 0);
   }
@@ -156,7 +159,9 @@ void ProgressWindow::ResetProgressBar(int barId) {
   pacer_.BarWasReset(barId);
 }
 
-void ProgressWindow::SetBarPosition(int barId, std::int32_t position) { pacer_.SetBarPosition(barId, position); }
+void ProgressWindow::SetBarPosition(int barId, std::int32_t position) {
+  pacer_.SetBarPosition(barId, position);
+}
 
 void ProgressWindow::SetBarColor(int barId, COLORREF color) { pacer_.SetBarColor(barId, color); }
 
@@ -193,11 +198,13 @@ void ProgressWindow::SendColor(int barId, std::uint32_t color) {
 }
 
 void ProgressWindow::RepaintBar(int barId) {
-  if (HWND bar = GetDlgItem(progressWindowHandle_, barId)) RedrawWindow(bar, nullptr, nullptr, kRepaintNow);
+  if (HWND bar = GetDlgItem(progressWindowHandle_, barId))
+    RedrawWindow(bar, nullptr, nullptr, kRepaintNow);
 }
 
 void ProgressWindow::RepaintWindow() {
-  if (progressWindowHandle_ != nullptr) RedrawWindow(progressWindowHandle_, nullptr, nullptr, kRepaintNow);
+  if (progressWindowHandle_ != nullptr)
+    RedrawWindow(progressWindowHandle_, nullptr, nullptr, kRepaintNow);
 }
 
 // Nothing retrieves the thread's messages during a scan, so that keyboard

@@ -92,14 +92,16 @@ struct FolderIdentity {
 
 // The folder's identity; nothing when it cannot be opened or asked.
 bool IdentityOf(const std::wstring& folder, FolderIdentity& identity) {
-  HANDLE handle = CreateFileW(Verbatim(folder).c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+  HANDLE handle = CreateFileW(Verbatim(folder).c_str(),
+                              FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return false;
   BY_HANDLE_FILE_INFORMATION information{};
   const bool known = GetFileInformationByHandle(handle, &information) != FALSE;
   CloseHandle(handle);
-  identity = {information.dwVolumeSerialNumber, information.nFileIndexHigh, information.nFileIndexLow};
+  identity = {information.dwVolumeSerialNumber, information.nFileIndexHigh,
+              information.nFileIndexLow};
   return known;
 }
 
@@ -113,8 +115,8 @@ void ListTree(const std::wstring& folder, std::vector<FolderIdentity>& chain) {
       if (above == identity) return;
   }
   auto entries = Listing(folder);
-  Emit("{\"event\":\"listing\",\"folder\":" + JsonWide(folder) + ",\"entries\":" +
-       JsonListing(entries) + "}");
+  Emit("{\"event\":\"listing\",\"folder\":" + JsonWide(folder) +
+       ",\"entries\":" + JsonListing(entries) + "}");
   if (known) chain.push_back(identity);
   for (auto& [attributes, name] : entries)
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && name != L"." && name != L"..")
@@ -149,9 +151,9 @@ int main() {
   if (command == L"list") return List(args);
   if (command != L"run") return Usage();
 
-  escaner_test::Options given({L"--exe", L"--cwd", L"--args", L"--choose", L"--timeout",
-                               L"--open-wait", L"--hang-flag"},
-                              {L"--cancel"});
+  escaner_test::Options given(
+      {L"--exe", L"--cwd", L"--args", L"--choose", L"--timeout", L"--open-wait", L"--hang-flag"},
+      {L"--cancel"});
   if (!given.Parse(args) || !given.Has(L"--exe")) return Usage();
   escaner_test::RunOptions options;
   options.exe = given.Text(L"--exe");

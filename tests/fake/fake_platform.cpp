@@ -60,7 +60,9 @@ std::u16string U16(std::string_view utf8) {
     const auto lead = static_cast<unsigned char>(utf8[i]);
     const int extra = lead < 0x80 ? 0 : lead < 0xE0 ? 1 : lead < 0xF0 ? 2 : 3;
     std::uint32_t code = extra == 0 ? lead : lead & (0x3Fu >> extra);
-    for (int k = 1; k <= extra; ++k) code = (code << 6) | (static_cast<unsigned char>(utf8[i + static_cast<std::size_t>(k)]) & 0x3Fu);
+    for (int k = 1; k <= extra; ++k)
+      code =
+          (code << 6) | (static_cast<unsigned char>(utf8[i + static_cast<std::size_t>(k)]) & 0x3Fu);
     i += static_cast<std::size_t>(extra) + 1;
     if (code >= 0x10000) {
       code -= 0x10000;
@@ -169,7 +171,8 @@ std::string FakePlatform::Resolve(const std::string& rawPath) const {
     if (end == std::string::npos) end = path.size();
     resolved = Joined(resolved, path.substr(start, end - start));
     const auto node = nodes_.find(resolved);
-    if (node != nodes_.end() && !node->second.linkTarget.empty()) resolved = node->second.linkTarget;
+    if (node != nodes_.end() && !node->second.linkTarget.empty())
+      resolved = node->second.linkTarget;
     start = end + 1;
   }
   return resolved;
@@ -243,7 +246,8 @@ void FakePlatform::Remove(const std::string& rawPath) {
   const std::string path = WithoutTrailingBackslash(rawPath);
   if (!Find(path)) return;
   Node& parent = nodes_[Resolve(Parent(path))];
-  const auto index = std::find(parent.children.begin(), parent.children.end(), LeafName(path)) - parent.children.begin();
+  const auto index = std::find(parent.children.begin(), parent.children.end(), LeafName(path)) -
+                     parent.children.begin();
   parent.children.erase(parent.children.begin() + index);
   parent.childNodes.erase(parent.childNodes.begin() + index);
   nodes_.erase(Joined(Resolve(Parent(path)), LeafName(path)));
@@ -262,11 +266,16 @@ std::uint32_t FakePlatform::Attributes(const std::string& path) const {
 }
 
 void FakePlatform::FailListing(const std::string& folder, Listing which) {
-  failedListings_[WithoutTrailingBackslash(folder)] =
-      which == Listing::First ? 1 : which == Listing::Second ? 2 : 3;
+  failedListings_[WithoutTrailingBackslash(folder)] = which == Listing::First    ? 1
+                                                      : which == Listing::Second ? 2
+                                                                                 : 3;
 }
-void FakePlatform::FailOpen(const std::string& path) { failedOpens_.insert(WithoutTrailingBackslash(path)); }
-void FakePlatform::ForgetIdentity(const std::string& folder) { unknownIdentities_.insert(Resolve(folder)); }
+void FakePlatform::FailOpen(const std::string& path) {
+  failedOpens_.insert(WithoutTrailingBackslash(path));
+}
+void FakePlatform::ForgetIdentity(const std::string& folder) {
+  unknownIdentities_.insert(Resolve(folder));
+}
 void FakePlatform::LimitReads(const std::string& path, std::uint64_t limit) {
   readLimits_[path] = limit;
 }
@@ -279,10 +288,12 @@ FolderHandle FakePlatform::OpenFolder(const std::u16string& widePath, FolderId& 
   ++foldersOpened;
   Record("OpenFolder " + path);
   const std::string asked = WithoutTrailingBackslash(path);
-  if (path.empty() || path.back() != '\\') throw std::logic_error("folder path without a backslash: " + path);
+  if (path.empty() || path.back() != '\\')
+    throw std::logic_error("folder path without a backslash: " + path);
   const std::string resolved = Resolve(asked);
   const auto found = nodes_.find(resolved);
-  if (found == nodes_.end() || !(found->second.attributes & kAttributeDirectory) || failedOpens_.count(asked)) {
+  if (found == nodes_.end() || !(found->second.attributes & kAttributeDirectory) ||
+      failedOpens_.count(asked)) {
     return kNoFolder;
   }
   Node* node = &found->second;
@@ -308,7 +319,8 @@ bool FakePlatform::FirstEntry(FolderHandle handle, DirEntry& entry) {
   }
   for (std::size_t i = 0; i < folder.node->children.size(); ++i) {
     const Node& child = *folder.node->childNodes[i];
-    folder.entries.push_back(MakeEntry(folder.node->children[i], child.attributes, child.reparseTag));
+    folder.entries.push_back(
+        MakeEntry(folder.node->children[i], child.attributes, child.reparseTag));
   }
   if (folder.entries.empty()) return false;  // nothing listed
   entry = folder.entries[0];
@@ -352,8 +364,8 @@ std::size_t FakePlatform::Read(FileHandle handle, void* buffer, std::size_t size
   if (const auto limit = readLimits_.find(file.path); limit != readLimits_.end()) {
     end = std::min(end, limit->second);
   }
-  const std::size_t count =
-      static_cast<std::size_t>(std::min<std::uint64_t>(size, end > file.offset ? end - file.offset : 0));
+  const std::size_t count = static_cast<std::size_t>(
+      std::min<std::uint64_t>(size, end > file.offset ? end - file.offset : 0));
   auto* out = static_cast<char*>(buffer);
   const std::size_t patternLength = node.content.size();
   if (file.offset + count <= patternLength) {
@@ -382,7 +394,8 @@ void FakePlatform::FindAndDelete(const std::u16string& wide) {
   const std::string path = Utf8(wide);
   Record("FindAndDelete " + path);
   const Node* node = Find(path);
-  if (!node || (node->attributes & (kAttributeHidden | kAttributeSystem | kAttributeDirectory))) return;
+  if (!node || (node->attributes & (kAttributeHidden | kAttributeSystem | kAttributeDirectory)))
+    return;
   if (node->attributes & kAttributeReadOnly) return;  // deletion is refused
   Remove(path);
 }
@@ -438,7 +451,9 @@ std::optional<std::u16string> FakePlatform::BrowseForFolder(std::string_view tit
 }
 
 void FakePlatform::ShowProgressWindow() { Record("ShowProgressWindow"); }
-void FakePlatform::ResetProgressBar(Bar bar) { Record(std::string("ResetProgressBar ") + BarName(bar)); }
+void FakePlatform::ResetProgressBar(Bar bar) {
+  Record(std::string("ResetProgressBar ") + BarName(bar));
+}
 void FakePlatform::SetBarPosition(Bar bar, std::int32_t position) {
   Record(std::string("SetBarPosition ") + BarName(bar) + " " + std::to_string(position));
 }
@@ -446,8 +461,9 @@ void FakePlatform::SetBarColor(Bar bar, std::uint32_t color) {
   Record(std::string("SetBarColor ") + BarName(bar) + " " + ColorName(color));
 }
 void FakePlatform::RepaintNow(PaintTarget target) {
-  Record(std::string("RepaintNow ") +
-         (target == PaintTarget::Window ? "Window" : target == PaintTarget::FileBar ? "FileBar" : "OverallBar"));
+  Record(std::string("RepaintNow ") + (target == PaintTarget::Window    ? "Window"
+                                       : target == PaintTarget::FileBar ? "FileBar"
+                                                                        : "OverallBar"));
 }
 void FakePlatform::ShowNoActivate() { Record("ShowNoActivate"); }
 void FakePlatform::CloseProgressWindow() { Record("CloseProgressWindow"); }

@@ -33,12 +33,13 @@ class FakePlatform : public Platform {
 
   // --- The tree. Paths are Windows-style ("T:\\data\\a.txt"); a drive root
   // such as "T:\\" always exists. Parents are made as needed.
-  void AddFolder(const std::string& path, std::uint32_t attributes = 0, std::uint32_t reparseTag = 0);
+  void AddFolder(const std::string& path, std::uint32_t attributes = 0,
+                 std::uint32_t reparseTag = 0);
   // A folder entry that leads to the folder `target` (a link as a share or
   // Wine shows it, with whatever attributes and tag are given): its listing
   // is the target's and so is its identity.
-  void AddFolderLink(const std::string& path, const std::string& target, std::uint32_t attributes = 0,
-                     std::uint32_t reparseTag = 0);
+  void AddFolderLink(const std::string& path, const std::string& target,
+                     std::uint32_t attributes = 0, std::uint32_t reparseTag = 0);
   void AddFile(const std::string& path, std::string content, std::uint32_t attributes = 0);
   // A file whose length is `length` while its bytes repeat `pattern`.
   void AddRepeatingFile(const std::string& path, std::string pattern, std::uint64_t length);
@@ -50,7 +51,7 @@ class FakePlatform : public Platform {
   // --- Failures.
   enum class Listing { First, Second, Both };  // a folder's first or second listing
   void FailListing(const std::string& folder, Listing which = Listing::Both);
-  void FailOpen(const std::string& path);  // a file or a folder that cannot be opened
+  void FailOpen(const std::string& path);          // a file or a folder that cannot be opened
   void ForgetIdentity(const std::string& folder);  // the platform cannot tell its identity
   // Reads of `path` deliver bytes only up to `limit` (0: every read fails).
   void LimitReads(const std::string& path, std::uint64_t limit);
@@ -108,7 +109,7 @@ class FakePlatform : public Platform {
     std::uint32_t attributes = 0;
     std::uint32_t reparseTag = 0;
     std::string content;
-    std::uint64_t length = 0;  // > content.size() for a repeating file
+    std::uint64_t length = 0;           // > content.size() for a repeating file
     std::vector<std::string> children;  // names, in creation order
     std::vector<Node*> childNodes;      // alongside: deep trees list without path look-ups
     std::uint64_t serial = 0;           // the folder's file ID
@@ -119,7 +120,7 @@ class FakePlatform : public Platform {
     std::uint64_t offset = 0;
   };
   struct OpenFolderState {
-    std::string path;  // resolved, without trailing backslash
+    std::string path;   // resolved, without trailing backslash
     std::string asked;  // as opened, for failures keyed by the walked path
     Node* node = nullptr;
     int listingsStarted = 0;

@@ -69,10 +69,14 @@ class RecordingSink : public BarSink {
  private:
   static std::string ColorName(std::uint32_t color) {
     switch (color) {
-      case kGold: return "gold";
-      case kOrange: return "orange";
-      case kRed: return "red";
-      default: return std::to_string(color);
+      case kGold:
+        return "gold";
+      case kOrange:
+        return "orange";
+      case kRed:
+        return "red";
+      default:
+        return std::to_string(color);
     }
   }
   void Note(const std::string& word) { log_ += log_.empty() ? word : " " + word; }
@@ -98,7 +102,9 @@ Step Position(std::uint64_t at, int bar, std::int32_t position, const char* sent
 Step Color(std::uint64_t at, int bar, std::uint32_t color, const char* sent) {
   return {at, Op::Color, bar, color, sent};
 }
-Step Repaint(std::uint64_t at, int target, const char* sent) { return {at, Op::Repaint, target, 0, sent}; }
+Step Repaint(std::uint64_t at, int target, const char* sent) {
+  return {at, Op::Repaint, target, 0, sent};
+}
 Step PaintNow(std::uint64_t at, const char* sent) { return {at, Op::PaintNow, 0, 0, sent}; }
 Step Reset(std::uint64_t at, int bar) { return {at, Op::Reset, bar, 0, ""}; }
 Step Stop(std::uint64_t at) { return {at, Op::Stop, 0, 0, ""}; }
@@ -106,13 +112,27 @@ Step Start(std::uint64_t at) { return {at, Op::Start, 0, 0, ""}; }
 
 void Apply(BarPacer& pacer, const Step& step) {
   switch (step.op) {
-    case Op::Position: pacer.SetBarPosition(step.target, static_cast<std::int32_t>(step.value)); break;
-    case Op::Color: pacer.SetBarColor(step.target, static_cast<std::uint32_t>(step.value)); break;
-    case Op::Repaint: pacer.RepaintNow(step.target); break;
-    case Op::PaintNow: pacer.PaintFrameNow(); break;
-    case Op::Reset: pacer.BarWasReset(step.target); break;
-    case Op::Stop: pacer.Stop(); break;
-    case Op::Start: pacer.Start(); break;
+    case Op::Position:
+      pacer.SetBarPosition(step.target, static_cast<std::int32_t>(step.value));
+      break;
+    case Op::Color:
+      pacer.SetBarColor(step.target, static_cast<std::uint32_t>(step.value));
+      break;
+    case Op::Repaint:
+      pacer.RepaintNow(step.target);
+      break;
+    case Op::PaintNow:
+      pacer.PaintFrameNow();
+      break;
+    case Op::Reset:
+      pacer.BarWasReset(step.target);
+      break;
+    case Op::Stop:
+      pacer.Stop();
+      break;
+    case Op::Start:
+      pacer.Start();
+      break;
   }
 }
 
@@ -143,15 +163,16 @@ TEST(BarPacer, PacedFramesSendOnlyWhatChangedAtMostOnceAFrame) {
       {"the first show paints the whole strip at once", 33, {PaintNow(0, "W .")}},
       {"a change waits for the first operation once the frame is over",
        33,
-       {PaintNow(0, "W ."), Position(5, F, 40, ""), Repaint(32, F, ""), Repaint(33, F, "P1001=40 B1001 .")}},
+       {PaintNow(0, "W ."), Position(5, F, 40, ""), Repaint(32, F, ""),
+        Repaint(33, F, "P1001=40 B1001 .")}},
       {"that operation may change nothing itself",
        33,
        {PaintNow(0, "W ."), Position(1, O, 40, ""), Position(50, O, 40, "P1002=40 B1002 .")}},
       {"within a frame only the latest position and colour are kept, and sent once",
        33,
-       {PaintNow(0, "W ."), Position(1, F, 90, ""), Color(2, F, kOrange, ""), Position(3, F, 80, ""),
-        Color(4, F, kGold, ""), Position(5, F, 12, ""), Color(6, F, kRed, ""),
-        Repaint(40, F, "P1001=12 C1001=red B1001 ."), Repaint(80, F, "")}},
+       {PaintNow(0, "W ."), Position(1, F, 90, ""), Color(2, F, kOrange, ""),
+        Position(3, F, 80, ""), Color(4, F, kGold, ""), Position(5, F, 12, ""),
+        Color(6, F, kRed, ""), Repaint(40, F, "P1001=12 C1001=red B1001 ."), Repaint(80, F, "")}},
       {"a change undone within the frame sends nothing",
        33,
        {PaintNow(0, "W ."), Position(1, F, 40, ""), Position(2, F, 0, ""), Repaint(40, F, "")}},
@@ -163,16 +184,18 @@ TEST(BarPacer, PacedFramesSendOnlyWhatChangedAtMostOnceAFrame) {
         Color(82, F, kGold, ""), Repaint(83, F, ""), Repaint(84, O, "")}},
       {"positions are held within 0..100",
        33,
-       {PaintNow(0, "W ."), Position(40, F, 150, "P1001=100 B1001 ."), Position(80, F, -5, "P1001=0 B1001 ."),
-        Position(120, O, kMost, "P1002=100 B1002 ."), Position(160, O, kLeast, "P1002=0 B1002 .")}},
+       {PaintNow(0, "W ."), Position(40, F, 150, "P1001=100 B1001 ."),
+        Position(80, F, -5, "P1001=0 B1001 ."), Position(120, O, kMost, "P1002=100 B1002 ."),
+        Position(160, O, kLeast, "P1002=0 B1002 .")}},
       {"a bar keeps the platform's colour until one is set",
        33,
-       {PaintNow(0, "W ."), Position(40, O, 60, "P1002=60 B1002 ."), Color(80, F, kGold, "C1001=gold B1001 .")}},
+       {PaintNow(0, "W ."), Position(40, O, 60, "P1002=60 B1002 ."),
+        Color(80, F, kGold, "C1001=gold B1001 .")}},
       {"each changed bar is repainted, or the whole strip when it was asked for",
        33,
        {PaintNow(0, "W ."), Position(1, F, 50, ""), Position(2, O, 10, ""),
-        Repaint(40, F, "P1001=50 B1001 P1002=10 B1002 ."), Position(41, F, 40, ""), Repaint(42, S, ""),
-        Position(80, O, 20, "P1001=40 P1002=20 W .")}},
+        Repaint(40, F, "P1001=50 B1001 P1002=10 B1002 ."), Position(41, F, 40, ""),
+        Repaint(42, S, ""), Position(80, O, 20, "P1001=40 P1002=20 W .")}},
       {"a whole-strip repaint asked within a frame is carried out at the next, with no bar changed",
        33,
        {PaintNow(0, "W ."), Repaint(10, S, ""), Position(32, F, 0, ""), Position(33, F, 0, "W ."),
@@ -180,17 +203,19 @@ TEST(BarPacer, PacedFramesSendOnlyWhatChangedAtMostOnceAFrame) {
       {"a reset bar shows 0, so the same position again is a change, and a waiting one is dropped",
        33,
        {PaintNow(0, "W ."), Position(40, F, 40, "P1001=40 B1001 ."), Reset(41, F),
-        Position(80, F, 40, "P1001=40 B1001 ."), Position(81, F, 70, ""), Reset(82, F), Repaint(120, F, "")}},
+        Position(80, F, 40, "P1001=40 B1001 ."), Position(81, F, 70, ""), Reset(82, F),
+        Repaint(120, F, "")}},
       {"an id the strip has no bar for is ignored",
        33,
-       {PaintNow(0, "W ."), Position(40, 999, 5, ""), Color(41, 999, kRed, ""), Repaint(42, 999, ""), Reset(43, 999),
-        Repaint(80, F, "")}},
+       {PaintNow(0, "W ."), Position(40, 999, 5, ""), Color(41, 999, kRed, ""),
+        Repaint(42, 999, ""), Reset(43, 999), Repaint(80, F, "")}},
       {"a stopped pacer sends nothing; started again, it starts afresh",
        33,
-       {PaintNow(0, "W ."), Color(40, F, kRed, "C1001=red B1001 ."), Stop(41), Position(80, F, 50, ""),
-        Repaint(81, S, ""), PaintNow(82, ""), Start(83),
+       {PaintNow(0, "W ."), Color(40, F, kRed, "C1001=red B1001 ."), Stop(41),
+        Position(80, F, 50, ""), Repaint(81, S, ""), PaintNow(82, ""), Start(83),
         // New controls show the platform's colour, and no frame has been painted yet.
-        Color(84, F, kRed, "C1001=red B1001 ."), Position(85, F, 50, ""), Repaint(117, F, "P1001=50 B1001 .")}},
+        Color(84, F, kRed, "C1001=red B1001 ."), Position(85, F, 50, ""),
+        Repaint(117, F, "P1001=50 B1001 .")}},
   };
   for (const Case& c : cases) Play(c);
 }

@@ -19,7 +19,8 @@ constexpr const char* kPath = "T:\\f";
 // What FileBar went through, one entry per (position, colour, repaint)
 // triple, as "orange 100". Anything that is not such a triple is reported.
 std::vector<std::string> FileBarStory(const FakePlatform& fake) {
-  const std::vector<std::string> ops = fake.CallsStartingWith({"SetBar", "RepaintNow", "ShowNoActivate"});
+  const std::vector<std::string> ops =
+      fake.CallsStartingWith({"SetBar", "RepaintNow", "ShowNoActivate"});
   std::vector<std::string> story;
   std::size_t i = 0;
   // Every test starts with the whole-window repaint and the show.
@@ -43,7 +44,8 @@ struct Outcome {
   std::vector<std::string> story;
 };
 
-Outcome RunTestFile(FakePlatform& fake, const std::string& path, ScanCounters counters = {3, 1, 0}) {
+Outcome RunTestFile(FakePlatform& fake, const std::string& path,
+                    ScanCounters counters = {3, 1, 0}) {
   ContentCheck test(fake);
   const std::int32_t result = test.TestFile(U16(path), 0, counters);
   return {result, FileBarStory(fake)};
@@ -62,18 +64,28 @@ TEST(TestFile, DecidesAndDrivesFileBarByteForByteForSmallFiles) {
       {"letter and slash", "a/", 1, {"orange 100", "orange 0"}},
       {"single backslash", "\\", 0, {}},
       {"empty", "", 0, {}},
-      {"one-line path with CR LF", "C:\\Windows\r\n", 0,
+      {"one-line path with CR LF",
+       "C:\\Windows\r\n",
+       0,
        {"orange 100", "orange 91", "orange 82", "orange 73", "orange 64", "orange 55", "orange 46",
         "orange 37", "orange 28", "orange 19", "orange 10", "red 33"}},
       {"executable header", "MZ\x90", 0, {"orange 100", "orange 50", "orange 0", "red 33"}},
       {"first byte outside", std::string("\x00/ab", 4), 0, {"orange 100", "red 33"}},
-      {"no separator", "hello", 0, {"orange 100", "orange 75", "orange 50", "orange 25", "orange 0"}},
+      {"no separator",
+       "hello",
+       0,
+       {"orange 100", "orange 75", "orange 50", "orange 25", "orange 0"}},
       {"less-than sign", "a<b/", 0, {"orange 100", "orange 67", "red 33"}},
       {"greater-than sign", "a>b/", 1, {"orange 100", "orange 67", "orange 34", "orange 0"}},
       {"U with diaeresis both cases", "\xDC\xFC/", 1, {"orange 100", "orange 50", "orange 0"}},
       {"a with diaeresis", "\xE4/", 0, {"orange 100", "red 33"}},
       {"e with grave accent", "/\xE8", 0, {"orange 100", "orange 0", "red 33"}},
-      {"Spanish letters", "C:\\A\xF1o\\Espa\xF1" "a.txt", 1, {}, false},
+      {"Spanish letters",
+       "C:\\A\xF1o\\Espa\xF1"
+       "a.txt",
+       1,
+       {},
+       false},
       {"tab inside", "a\t/", 0, {"orange 100", "orange 50", "red 33"}},
       {"DEL", "a/\x7F", 0, {"orange 100", "orange 50", "orange 0", "red 33"}},
   };
@@ -134,7 +146,8 @@ TEST(TestFile, FileWhoseDataIsNotOnTheVolumeIsNeverOpened) {
     const std::int32_t result = test.TestFile(U16(kPath), attributes, ScanCounters{1, 0, 1});
     EXPECT_EQ(result, opened ? 1 : 0) << attributes;
     if (!opened) {
-      EXPECT_EQ(fake.calls, (std::vector<std::string>{"RepaintNow Window", "ShowNoActivate"})) << attributes;
+      EXPECT_EQ(fake.calls, (std::vector<std::string>{"RepaintNow Window", "ShowNoActivate"}))
+          << attributes;
     }
   }
 }
@@ -146,7 +159,8 @@ TEST(TestFile, LongPathIsOpenedWholeNotCut) {
   fake.AddFile(path, "a/b");
   fake.AddFile(path.substr(0, 255), "\x01\x02");  // what a cut path would name
   EXPECT_EQ(RunTestFile(fake, path).result, 1);
-  EXPECT_EQ(fake.CallsStartingWith({"OpenForReading "}), (std::vector<std::string>{"OpenForReading " + path}));
+  EXPECT_EQ(fake.CallsStartingWith({"OpenForReading "}),
+            (std::vector<std::string>{"OpenForReading " + path}));
 }
 
 TEST(TestFile, ShortOrFailedReadCountsMissingBytesAsZeros) {
@@ -157,7 +171,9 @@ TEST(TestFile, ShortOrFailedReadCountsMissingBytesAsZeros) {
   const ReadCase cases[] = {
       {3, {"orange 100", "orange 84", "orange 67", "orange 50", "red 33"}},
       {0, {"orange 100", "red 33"}},
-      {6, {"orange 100", "orange 84", "orange 67", "orange 50", "orange 34", "orange 17", "orange 0", "red 33"}},
+      {6,
+       {"orange 100", "orange 84", "orange 67", "orange 50", "orange 34", "orange 17", "orange 0",
+        "red 33"}},
   };
   for (const ReadCase& c : cases) {
     FakePlatform fake;
@@ -176,8 +192,8 @@ TEST(TestFile, OpensOnceAndClosesBeforeAnyBarOperation) {
   const auto& calls = fake.calls;
   EXPECT_EQ(std::count(calls.begin(), calls.end(), "OpenForReading T:\\f"), 1);
   const auto close = std::find(calls.begin(), calls.end(), "Close");
-  const auto firstBar = std::find_if(calls.begin(), calls.end(),
-                                     [](const std::string& c) { return c.rfind("SetBar", 0) == 0; });
+  const auto firstBar = std::find_if(
+      calls.begin(), calls.end(), [](const std::string& c) { return c.rfind("SetBar", 0) == 0; });
   ASSERT_NE(close, calls.end());
   EXPECT_LT(close, firstBar);
   EXPECT_EQ(fake.openFileCount(), 0);
@@ -190,11 +206,13 @@ TEST(TestFile, LargeKeyboardFileSendsOnlyTheHundredAndOneChangingPositions) {
   const Outcome outcome = RunTestFile(fake, kPath);
   EXPECT_EQ(outcome.result, 1);
   ASSERT_EQ(outcome.story.size(), 101u);
-  for (int k = 0; k <= 100; ++k) EXPECT_EQ(outcome.story[static_cast<std::size_t>(k)], "orange " + std::to_string(100 - k));
+  for (int k = 0; k <= 100; ++k)
+    EXPECT_EQ(outcome.story[static_cast<std::size_t>(k)], "orange " + std::to_string(100 - k));
   // Read in bounded chunks growing from the first size, the whole file once.
   std::uint64_t requested = 0;
   std::vector<std::uint64_t> sizes;
-  for (const std::string& read : fake.CallsStartingWith({"Read "})) sizes.push_back(std::stoull(read.substr(5)));
+  for (const std::string& read : fake.CallsStartingWith({"Read "}))
+    sizes.push_back(std::stoull(read.substr(5)));
   ASSERT_GE(sizes.size(), 2u);
   EXPECT_EQ(sizes[0], ContentCheck::kFirstChunkSize);
   EXPECT_EQ(sizes[1], 2 * ContentCheck::kFirstChunkSize);
@@ -214,7 +232,7 @@ TEST(TestFile, BinaryFileCostsOneChunkAndOversizedFileIsNotRead) {
     std::size_t storySize;
   };
   const SizeCase cases[] = {
-      {kMaxExaminedLength, 1, 0, 2},       // 2 GiB of binary: walked to its first byte
+      {kMaxExaminedLength, 1, 0, 2},      // 2 GiB of binary: walked to its first byte
       {kMaxExaminedLength + 1, 0, 0, 0},  // longer: not held at all
       {std::uint64_t{3} << 30, 0, 0, 0},
   };
@@ -230,7 +248,8 @@ TEST(TestFile, BinaryFileCostsOneChunkAndOversizedFileIsNotRead) {
 }
 
 TEST(TestFile, DecisionCarriesAcrossChunkBoundaries) {
-  const std::size_t chunk = ContentCheck::kFirstChunkSize;  // the second read starts here, the third at 3 x
+  const std::size_t chunk =
+      ContentCheck::kFirstChunkSize;  // the second read starts here, the third at 3 x
   struct ChunkCase {
     std::string name;
     std::string bytes;
@@ -269,7 +288,8 @@ TEST(ScanKeyboardBytes, StopsAtTheFirstOutsiderAndSeesSeparatorsBeforeIt) {
     }
     return i;
   };
-  for (std::size_t length : {std::size_t{1}, std::size_t{15}, std::size_t{16}, std::size_t{17}, std::size_t{47}}) {
+  for (std::size_t length :
+       {std::size_t{1}, std::size_t{15}, std::size_t{16}, std::size_t{17}, std::size_t{47}}) {
     for (std::size_t position = 0; position < length; ++position) {
       for (int value = 0; value < 256; ++value) {
         std::string bytes(length, 'k');
@@ -277,8 +297,8 @@ TEST(ScanKeyboardBytes, StopsAtTheFirstOutsiderAndSeesSeparatorsBeforeIt) {
         if (position + 1 < length) bytes[length - 1] = '/';  // a separator after it
         bool expectedSeparator = false, actualSeparator = false;
         const std::size_t expected = reference(bytes, expectedSeparator);
-        const std::size_t actual =
-            ScanKeyboardBytes(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), actualSeparator);
+        const std::size_t actual = ScanKeyboardBytes(
+            reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), actualSeparator);
         ASSERT_EQ(actual, expected) << length << " " << position << " " << value;
         ASSERT_EQ(actualSeparator, expectedSeparator) << length << " " << position << " " << value;
       }
@@ -301,19 +321,22 @@ Outcome ReferenceModel(const std::string& bytes, const ScanCounters& counters) {
       return KeyboardCharsA.find(c) != std::string_view::npos;
     });
     if (static_cast<std::size_t>(inSet) != accumulated.size()) {
-      outcome.story.push_back("red " + std::to_string(counters.FilesScanned == 0
-                                                          ? 0
-                                                          : (100 * counters.FilesInfected) / counters.FilesScanned));
+      outcome.story.push_back(
+          "red " + std::to_string(counters.FilesScanned == 0
+                                      ? 0
+                                      : (100 * counters.FilesInfected) / counters.FilesScanned));
       break;
     }
   }
-  const bool allInB = std::all_of(accumulated.begin(), accumulated.end(),
-                                  [](char c) { return KeyboardCharsB.find(c) != std::string_view::npos; });
+  const bool allInB = std::all_of(accumulated.begin(), accumulated.end(), [](char c) {
+    return KeyboardCharsB.find(c) != std::string_view::npos;
+  });
   if (allInB && accumulated.find_first_of("\\/") != std::string::npos) outcome.result = 1;
   // Repeated positions are not sent again.
   std::vector<std::string> changes;
   for (const std::string& step : outcome.story) {
-    if (changes.empty() || step.rfind("red", 0) == 0 || step != changes.back()) changes.push_back(step);
+    if (changes.empty() || step.rfind("red", 0) == 0 || step != changes.back())
+      changes.push_back(step);
   }
   outcome.story = changes;
   return outcome;

@@ -23,7 +23,7 @@ TEST(Report, OneLinePerFlaggedPathWithCrLfInTheCodePage) {
   fake.AddFolder("C:\\Prog");
   LogInfected(fake, u"C:\\Data\\x\\b.txt");
   LogInfected(fake, u"T:\\A\u00F1o\\\u00E9t\u00E9 \u20AC.txt");  // ñ é €: held by the code page
-  LogInfected(fake, u"T:\\\u0100b\\\uFF46.txt");                  // Ā ｆ: not held, never a look-alike
+  LogInfected(fake, u"T:\\\u0100b\\\uFF46.txt");  // Ā ｆ: not held, never a look-alike
   LogInfected(fake, u"");
   EXPECT_EQ(fake.Content(kReport),
             "C:\\Data\\x\\b.txt\r\nT:\\A\xF1o\\\xE9t\xE9 \x80.txt\r\nT:\\?b\\?.txt\r\n\r\n");
@@ -35,7 +35,8 @@ TEST(Report, AppendsOpenWriteWriteClose) {
   fake.AddFolder("C:\\Prog");
   LogInfected(fake, u"T:\\a");
   EXPECT_EQ(fake.CallsStartingWith({"OpenForAppend", "Write", "Close"}),
-            (std::vector<std::string>{"OpenForAppend C:\\Prog\\Malware.txt", "Write T:\\a", "Write \\r\\n", "Close"}));
+            (std::vector<std::string>{"OpenForAppend C:\\Prog\\Malware.txt", "Write T:\\a",
+                                      "Write \\r\\n", "Close"}));
 }
 
 TEST(Report, FailedAppendLosesOnlyItsOwnLine) {
@@ -45,7 +46,8 @@ TEST(Report, FailedAppendLosesOnlyItsOwnLine) {
   fake.calls.clear();
   fake.LockForAppend(kReport);
   LogInfected(fake, u"T:\\lost");
-  EXPECT_EQ(fake.calls, (std::vector<std::string>{"ModuleFolder", "OpenForAppend C:\\Prog\\Malware.txt"}));
+  EXPECT_EQ(fake.calls,
+            (std::vector<std::string>{"ModuleFolder", "OpenForAppend C:\\Prog\\Malware.txt"}));
   fake.UnlockForAppend(kReport);
   LogInfected(fake, u"T:\\after");
   EXPECT_EQ(fake.Content(kReport), "T:\\first\r\nT:\\after\r\n");
@@ -56,7 +58,8 @@ TEST(Report, FailedWriteStillEndsTheLineAndCloses) {
   fake.AddFolder("C:\\Prog");
   fake.FailWrites(kReport);
   LogInfected(fake, u"T:\\a");
-  EXPECT_EQ(fake.CallsStartingWith({"Write", "Close"}), (std::vector<std::string>{"Write T:\\a", "Write \\r\\n", "Close"}));
+  EXPECT_EQ(fake.CallsStartingWith({"Write", "Close"}),
+            (std::vector<std::string>{"Write T:\\a", "Write \\r\\n", "Close"}));
   EXPECT_EQ(fake.openFileCount(), 0);
 }
 
@@ -78,8 +81,9 @@ TEST(Report, ClearRemovesAnOldReportWhateverItsAttributes) {
     fake.AddFile(kReport, "old\r\n", attributes);
     ClearReport(fake);
     EXPECT_FALSE(fake.Exists(kReport)) << attributes;
-    EXPECT_EQ(fake.calls, (std::vector<std::string>{"ModuleFolder", "ClearAttributes C:\\Prog\\Malware.txt",
-                                                    "FindAndDelete C:\\Prog\\Malware.txt"}));
+    EXPECT_EQ(fake.calls,
+              (std::vector<std::string>{"ModuleFolder", "ClearAttributes C:\\Prog\\Malware.txt",
+                                        "FindAndDelete C:\\Prog\\Malware.txt"}));
   }
   FakePlatform missing;
   missing.AddFolder("C:\\Prog");

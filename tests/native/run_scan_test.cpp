@@ -12,7 +12,8 @@ namespace {
 using escaner_test::FakePlatform;
 
 constexpr const char* kReport = "C:\\Prog\\Malware.txt";
-const std::string kApology = "ShowMessage [Programador] Sintiendolo mucho ...\\r\\nEl escaneo ha terminado ...";
+const std::string kApology =
+    "ShowMessage [Programador] Sintiendolo mucho ...\\r\\nEl escaneo ha terminado ...";
 
 struct Session {
   FakePlatform fake;
@@ -36,7 +37,8 @@ TEST(RunScan, NoUsableFolderGivesTheApologyAndNothingElse) {
     EXPECT_EQ(session.Run(), 0);
     EXPECT_FALSE(session.fake.Exists(kReport));  // the old report is gone all the same
     const std::vector<std::string> expected = {
-        "ModuleFolder", "ClearAttributes C:\\Prog\\Malware.txt", "FindAndDelete C:\\Prog\\Malware.txt",
+        "ModuleFolder", "ClearAttributes C:\\Prog\\Malware.txt",
+        "FindAndDelete C:\\Prog\\Malware.txt",
         "BrowseForFolder Elige Carpeta a ver ...\\r\\n\\xAE Velmar Soft", kApology};
     EXPECT_EQ(session.fake.calls, expected) << escaner_test::Utf8(chosen.value_or(u"<cancel>"));
     EXPECT_EQ(session.counters.FilesScanned, 0);
@@ -46,8 +48,9 @@ TEST(RunScan, NoUsableFolderGivesTheApologyAndNothingElse) {
 
 TEST(RunScan, TrimmingTheSpaceOnlyDecidesOnThreeCharacters) {
   const std::pair<std::u16string, bool> cases[] = {
-      {u"C:\\", false}, {u" C:\\ ", false}, {u"C:", true},      {u"   ", true},  {u"", true},
-      {u"ab", true},      {u"abc", false},      {u"\t\t\\", false}, {u" \t\\", true}, {u"\r\n\\", false}};
+      {u"C:\\", false}, {u" C:\\ ", false}, {u"C:", true},   {u"   ", true},
+      {u"", true},      {u"ab", true},      {u"abc", false}, {u"\t\t\\", false},
+      {u" \t\\", true}, {u"\r\n\\", false}};
   for (const auto& [folder, unusable] : cases) {
     EXPECT_EQ(IsUnusableFolder(folder), unusable) << escaner_test::Utf8(folder);
   }
@@ -57,7 +60,8 @@ TEST(RunScan, FolderOfTabsIsScannedAsChosen) {
   Session session;
   session.fake.browseResult = u"\t\t";
   session.Run();
-  EXPECT_EQ(session.fake.CallsStartingWith({"OpenFolder"}), (std::vector<std::string>{"OpenFolder \t\t\\", "OpenFolder \t\t\\"}));
+  EXPECT_EQ(session.fake.CallsStartingWith({"OpenFolder"}),
+            (std::vector<std::string>{"OpenFolder \t\t\\", "OpenFolder \t\t\\"}));
 }
 
 TEST(RunScan, FinalMessageGivesBothCountsThenTheShellOpensTheReport) {
@@ -73,11 +77,12 @@ TEST(RunScan, FinalMessageGivesBothCountsThenTheShellOpensTheReport) {
   EXPECT_EQ(session.counters.FilesInfected, 2);
   EXPECT_EQ(fake.Content(kReport), "T:\\Datos\\flag1\r\nT:\\Datos\\sub\\flag2\r\n");
   const std::vector<std::string> tail(fake.calls.end() - 4, fake.calls.end());
-  EXPECT_EQ(tail, (std::vector<std::string>{
-                      "CloseProgressWindow",
-                      "ShowMessage [Programador] El escaneo ha terminado ...\\r\\nFicheros escaneados : 3"
-                      "\\r\\nFicheros infectados : 2",
-                      "ModuleFolder", "ShellOpen open C:\\Prog\\Malware.txt"}));
+  EXPECT_EQ(tail,
+            (std::vector<std::string>{
+                "CloseProgressWindow",
+                "ShowMessage [Programador] El escaneo ha terminado ...\\r\\nFicheros escaneados : 3"
+                "\\r\\nFicheros infectados : 2",
+                "ModuleFolder", "ShellOpen open C:\\Prog\\Malware.txt"}));
   // The window opens after the folder is accepted and before the counting pass.
   EXPECT_LT(session.IndexOf("BrowseForFolder"), session.IndexOf("ShowProgressWindow"));
   EXPECT_LT(session.IndexOf("ShowProgressWindow"), session.IndexOf("OpenFolder"));
@@ -104,7 +109,8 @@ TEST(RunScan, CountIsThatOfTheCountingPassWithNoExtraBlank) {
   for (int i = 0; i < 1234; ++i) fake.AddFile("T:\\m\\f" + std::to_string(i), "\x01");
   // One file vanishes before the scanning pass reaches it.
   fake.beforeEachCall = [&](const std::string& call) {
-    if (call == "OpenFolder T:\\m\\" && session.counters.FilesScanned == 1234) fake.Remove("T:\\m\\f1233");
+    if (call == "OpenFolder T:\\m\\" && session.counters.FilesScanned == 1234)
+      fake.Remove("T:\\m\\f1233");
   };
   session.Run();
   const auto box = fake.CallsStartingWith({"ShowMessage"});

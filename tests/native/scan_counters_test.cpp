@@ -16,10 +16,10 @@ TEST(Percent, TruncatesTowardZeroInSixtyFourBitsAndNeverDividesByZero) {
     std::int32_t expected;
   };
   const Case cases[] = {
-      {1, 3, 0, 33},       {2, 3, 0, 66},       {3, 3, 0, 100},
-      {1, 7, 0, 14},       {6, 7, 0, 85},       {5, 4, 0, 125},       // files appeared after the count
-      {kMax, kMax, 0, 100}, {kMax, 1, 0, kMax},                       // 100 x part exceeds 32 bits
-      {-1, 3, 0, -33},     {0, 0, 100, 100},    {7, 0, 0, 0},
+      {1, 3, 0, 33},        {2, 3, 0, 66},      {3, 3, 0, 100},
+      {1, 7, 0, 14},        {6, 7, 0, 85},      {5, 4, 0, 125},  // files appeared after the count
+      {kMax, kMax, 0, 100}, {kMax, 1, 0, kMax},                  // 100 x part exceeds 32 bits
+      {-1, 3, 0, -33},      {0, 0, 100, 100},   {7, 0, 0, 0},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Percent(c.part, c.whole, c.whenEmpty), c.expected) << c.part << "/" << c.whole;

@@ -15,14 +15,16 @@ using escaner_test::U16;
 // The files the scanning pass handed to the content test, in order.
 std::vector<std::string> TestedFiles(const FakePlatform& fake) {
   std::vector<std::string> files;
-  for (const std::string& call : fake.CallsStartingWith({"OpenForReading "})) files.push_back(call.substr(15));
+  for (const std::string& call : fake.CallsStartingWith({"OpenForReading "}))
+    files.push_back(call.substr(15));
   return files;
 }
 
 // The folders each pass opened, in order.
 std::vector<std::string> OpenedFolders(const FakePlatform& fake) {
   std::vector<std::string> folders;
-  for (const std::string& call : fake.CallsStartingWith({"OpenFolder "})) folders.push_back(call.substr(11));
+  for (const std::string& call : fake.CallsStartingWith({"OpenFolder "}))
+    folders.push_back(call.substr(11));
   return folders;
 }
 
@@ -53,9 +55,9 @@ TEST(TreeWalk, OwnFilesFirstThenSubfoldersDepthFirstInListingOrder) {
   fake.AddFile("T:\\top\\noext", "6", kAttributeHidden | kAttributeSystem | kAttributeReadOnly);
   walk.Run("T:\\top\\");
 
-  const std::vector<std::string> expected = {
-      "T:\\top\\z.txt",          "T:\\top\\a.txt",        "T:\\top\\noext",
-      "T:\\top\\b\\inner.bin",   "T:\\top\\b\\deeper\\last", "T:\\top\\.git\\HEAD"};
+  const std::vector<std::string> expected = {"T:\\top\\z.txt",           "T:\\top\\a.txt",
+                                             "T:\\top\\noext",           "T:\\top\\b\\inner.bin",
+                                             "T:\\top\\b\\deeper\\last", "T:\\top\\.git\\HEAD"};
   EXPECT_EQ(TestedFiles(fake), expected);
   EXPECT_EQ(walk.counters.FilesScanned, 6);
   EXPECT_EQ(walk.counters.FilesDone, 6);
@@ -90,15 +92,19 @@ TEST(TreeWalk, EmptyTreeCountsNothingAndTouchesNoBar) {
 
 TEST(TreeWalk, UnlistableFoldersAreSkippedAlikeByBothPasses) {
   enum class Failure { FirstListing, SecondListing, BothListings, Open };
-  for (Failure failure : {Failure::FirstListing, Failure::SecondListing, Failure::BothListings, Failure::Open}) {
+  for (Failure failure :
+       {Failure::FirstListing, Failure::SecondListing, Failure::BothListings, Failure::Open}) {
     Walk walk;
     auto& fake = walk.fake;
     fake.AddFile("T:\\r\\locked\\own.txt", "a");
     fake.AddFile("T:\\r\\locked\\sub\\deep.txt", "b");
     fake.AddFile("T:\\r\\sibling\\s.txt", "c");
-    if (failure == Failure::FirstListing) fake.FailListing("T:\\r\\locked", FakePlatform::Listing::First);
-    if (failure == Failure::SecondListing) fake.FailListing("T:\\r\\locked", FakePlatform::Listing::Second);
-    if (failure == Failure::BothListings) fake.FailListing("T:\\r\\locked", FakePlatform::Listing::Both);
+    if (failure == Failure::FirstListing)
+      fake.FailListing("T:\\r\\locked", FakePlatform::Listing::First);
+    if (failure == Failure::SecondListing)
+      fake.FailListing("T:\\r\\locked", FakePlatform::Listing::Second);
+    if (failure == Failure::BothListings)
+      fake.FailListing("T:\\r\\locked", FakePlatform::Listing::Both);
     if (failure == Failure::Open) fake.FailOpen("T:\\r\\locked\\");
     walk.Run("T:\\r\\");
     std::vector<std::string> expected;
@@ -122,7 +128,8 @@ TEST(TreeWalk, OverallBarShowsTheShareReached) {
     for (int i = 0; i < files; ++i) walk.fake.AddFile("T:\\d\\f" + std::to_string(i), "x");
     walk.Run("T:\\d\\");
     std::vector<std::string> seen;
-    for (const std::string& call : walk.fake.CallsStartingWith({"SetBarPosition Overall "})) seen.push_back(call.substr(23));
+    for (const std::string& call : walk.fake.CallsStartingWith({"SetBarPosition Overall "}))
+      seen.push_back(call.substr(23));
     EXPECT_EQ(seen, positions) << files;
   }
 }
@@ -131,13 +138,21 @@ TEST(TreeWalk, FileStepMovesOverallBarColoursFileBarGoldThenTests) {
   Walk walk;
   walk.fake.AddFile("T:\\d\\one", "a/");
   walk.Run("T:\\d\\");
-  const auto ops = walk.fake.CallsStartingWith({"SetBar", "RepaintNow", "ShowNoActivate", "OpenForReading", "OpenForAppend"});
-  const std::vector<std::string> expected = {
-      "SetBarPosition Overall 100", "SetBarColor File gold", "RepaintNow OverallBar",
-      "RepaintNow Window", "ShowNoActivate", "OpenForReading T:\\d\\one",
-      "SetBarPosition File 100", "SetBarColor File orange", "RepaintNow FileBar",
-      "SetBarPosition File 0", "SetBarColor File orange", "RepaintNow FileBar",
-      "OpenForAppend C:\\Prog\\Malware.txt"};
+  const auto ops = walk.fake.CallsStartingWith(
+      {"SetBar", "RepaintNow", "ShowNoActivate", "OpenForReading", "OpenForAppend"});
+  const std::vector<std::string> expected = {"SetBarPosition Overall 100",
+                                             "SetBarColor File gold",
+                                             "RepaintNow OverallBar",
+                                             "RepaintNow Window",
+                                             "ShowNoActivate",
+                                             "OpenForReading T:\\d\\one",
+                                             "SetBarPosition File 100",
+                                             "SetBarColor File orange",
+                                             "RepaintNow FileBar",
+                                             "SetBarPosition File 0",
+                                             "SetBarColor File orange",
+                                             "RepaintNow FileBar",
+                                             "OpenForAppend C:\\Prog\\Malware.txt"};
   EXPECT_EQ(ops, expected);
   EXPECT_EQ(walk.counters.FilesInfected, 1);
 }
@@ -162,7 +177,8 @@ TEST(TreeWalk, FilesAppearingOrVanishingAfterTheCountAreScannedAsFound) {
   EXPECT_EQ(walk.counters.FilesDone, 3);
   EXPECT_EQ(walk.counters.FilesInfected, 2);
   std::vector<std::string> seen;
-  for (const std::string& call : fake.CallsStartingWith({"SetBarPosition Overall "})) seen.push_back(call.substr(23));
+  for (const std::string& call : fake.CallsStartingWith({"SetBarPosition Overall "}))
+    seen.push_back(call.substr(23));
   EXPECT_EQ(seen, (std::vector<std::string>{"50", "100", "150"}));
 }
 
@@ -173,7 +189,8 @@ TEST(TreeWalk, FilesAfterAnEmptyCountShowAFullBarWithoutDividingByZero) {
   bool added = false;
   fake.beforeEachCall = [&](const std::string& call) {
     // The counting pass opens T:\d once; the scanning pass is the second.
-    if (!added && call == "OpenFolder T:\\d\\" && fake.CallsStartingWith({"OpenFolder"}).size() == 1) {
+    if (!added && call == "OpenFolder T:\\d\\" &&
+        fake.CallsStartingWith({"OpenFolder"}).size() == 1) {
       added = true;
       fake.AddFile("T:\\d\\late", "\x01\x02");
     }
@@ -182,7 +199,8 @@ TEST(TreeWalk, FilesAfterAnEmptyCountShowAFullBarWithoutDividingByZero) {
   ASSERT_TRUE(added);
   EXPECT_EQ(walk.counters.FilesScanned, 0);
   const auto bars = fake.CallsStartingWith({"SetBarPosition"});
-  EXPECT_EQ(bars, (std::vector<std::string>{"SetBarPosition Overall 100", "SetBarPosition File 100", "SetBarPosition File 0"}));
+  EXPECT_EQ(bars, (std::vector<std::string>{"SetBarPosition Overall 100", "SetBarPosition File 100",
+                                            "SetBarPosition File 0"}));
 }
 
 TEST(TreeWalk, LongPathsAreWalkedWholeByBothPasses) {
@@ -226,22 +244,27 @@ TEST(TreeWalk, FolderLeadingBackUpTheChainIsNotEnteredWhateverItsTag) {
   // Links as a share or Wine shows them: plain folders, no reparse bit.
   fake.AddFile("T:\\r\\a.txt", "a/");
   fake.AddFile("T:\\r\\sub\\b.txt", "b/");
-  fake.AddFolderLink("T:\\r\\sub\\enlace", "T:\\r");                // sub\enlace -> ..
-  fake.AddFolderLink("T:\\r\\sub\\hondo\\arriba", "T:\\r");         // sub\hondo\arriba -> ..\..
+  fake.AddFolderLink("T:\\r\\sub\\enlace", "T:\\r");                    // sub\enlace -> ..
+  fake.AddFolderLink("T:\\r\\sub\\hondo\\arriba", "T:\\r");             // sub\hondo\arriba -> ..\..
   fake.AddFolderLink("T:\\r\\sub\\hondo\\mismo", "T:\\r\\sub\\hondo");  // a link to itself
   fake.AddFile("T:\\r\\sub\\hondo\\c.txt", "c/");
   // A second way to a folder that is not above it is walked again.
   fake.AddFile("T:\\otro\\d.txt", "d/");
   fake.AddFolderLink("T:\\r\\atajo", "T:\\otro");
   walk.Run("T:\\r\\");
-  const std::vector<std::string> expected = {"T:\\r\\a.txt", "T:\\r\\sub\\b.txt", "T:\\r\\sub\\hondo\\c.txt",
-                                             "T:\\r\\atajo\\d.txt"};
+  const std::vector<std::string> expected = {"T:\\r\\a.txt", "T:\\r\\sub\\b.txt",
+                                             "T:\\r\\sub\\hondo\\c.txt", "T:\\r\\atajo\\d.txt"};
   EXPECT_EQ(TestedFiles(fake), expected);
   EXPECT_EQ(walk.counters.FilesScanned, 4);
   EXPECT_EQ(walk.counters.FilesDone, 4);
   // Each link back up costs one open per pass, closed at once.
-  std::vector<std::string> onePass = {"T:\\r\\", "T:\\r\\sub\\", "T:\\r\\sub\\enlace\\", "T:\\r\\sub\\hondo\\",
-                                      "T:\\r\\sub\\hondo\\arriba\\", "T:\\r\\sub\\hondo\\mismo\\", "T:\\r\\atajo\\"};
+  std::vector<std::string> onePass = {"T:\\r\\",
+                                      "T:\\r\\sub\\",
+                                      "T:\\r\\sub\\enlace\\",
+                                      "T:\\r\\sub\\hondo\\",
+                                      "T:\\r\\sub\\hondo\\arriba\\",
+                                      "T:\\r\\sub\\hondo\\mismo\\",
+                                      "T:\\r\\atajo\\"};
   std::vector<std::string> bothPasses = onePass;
   bothPasses.insert(bothPasses.end(), onePass.begin(), onePass.end());
   EXPECT_EQ(OpenedFolders(fake), bothPasses);
@@ -269,10 +292,12 @@ TEST(TreeWalk, LinksAndJunctionsAreNotEnteredOtherReparsePointsAre) {
   fake.AddFolder("T:\\r\\cloud", kAttributeReparsePoint, 0x9000001A);
   fake.AddFile("T:\\r\\cloud\\a", "1");
   // A stale tag on a folder that is no reparse point means nothing.
-  fake.AddFolder("T:\\r\\plain", kAttributeHidden | kAttributeSystem | kAttributeReadOnly, kReparseTagSymlink);
+  fake.AddFolder("T:\\r\\plain", kAttributeHidden | kAttributeSystem | kAttributeReadOnly,
+                 kReparseTagSymlink);
   fake.AddFile("T:\\r\\plain\\a", "1");
   walk.Run("T:\\r\\");
-  EXPECT_EQ(TestedFiles(fake), (std::vector<std::string>{"T:\\r\\real\\a", "T:\\r\\cloud\\a", "T:\\r\\plain\\a"}));
+  EXPECT_EQ(TestedFiles(fake),
+            (std::vector<std::string>{"T:\\r\\real\\a", "T:\\r\\cloud\\a", "T:\\r\\plain\\a"}));
   EXPECT_EQ(walk.counters.FilesScanned, 3);
   EXPECT_TRUE(std::ranges::none_of(OpenedFolders(fake), [](const std::string& f) {
     return f.find("junction") != std::string::npos || f.find("symlink") != std::string::npos;
@@ -287,13 +312,15 @@ TEST(TreeWalk, FilesWhoseDataIsNotOnTheVolumeAreCountedNeverOpened) {
   fake.AddFile("T:\\nube\\on-access.txt", "a/", kAttributeRecallOnDataAccess | kAttributeReadOnly);
   fake.AddFile("T:\\nube\\local.txt", "a/", kAttributeReadOnly | kAttributeHidden);
   // A cloud folder is entered: listing it reads names, not data.
-  fake.AddFolder("T:\\nube\\carpeta", kAttributeRecallOnDataAccess | kAttributeReparsePoint, 0x9000601A);
+  fake.AddFolder("T:\\nube\\carpeta", kAttributeRecallOnDataAccess | kAttributeReparsePoint,
+                 0x9000601A);
   fake.AddFile("T:\\nube\\carpeta\\dentro.txt", "a/");
   walk.Run("T:\\nube\\");
   EXPECT_EQ(walk.counters.FilesScanned, 5);
   EXPECT_EQ(walk.counters.FilesDone, 5);
   EXPECT_EQ(walk.counters.FilesInfected, 2);
-  EXPECT_EQ(TestedFiles(fake), (std::vector<std::string>{"T:\\nube\\local.txt", "T:\\nube\\carpeta\\dentro.txt"}));
+  EXPECT_EQ(TestedFiles(fake),
+            (std::vector<std::string>{"T:\\nube\\local.txt", "T:\\nube\\carpeta\\dentro.txt"}));
   // Each still moves the bars as a file that cannot be opened does.
   EXPECT_EQ(fake.CallsStartingWith({"ShowNoActivate"}).size(), 5u);
 }
@@ -313,9 +340,9 @@ TEST(TreeWalk, NamesTheCodePageCannotHoldAreReachedByTheirOwnNames) {
   fake.AddFile("T:\\n\\A\xC3\xB1o\\caf\xC3\xA9.txt", "x/8");  // ñ and é: in the code page
   walk.Run("T:\\n\\");
   const std::vector<std::string> tested = {
-      "T:\\n\\Ab.txt",        "T:\\n\\Āb.txt",           "T:\\n\\full.txt",
-      "T:\\n\\ｆull.txt",     "T:\\n\\Ǻ.txt",            "T:\\n\\a\\fuera.txt",
-      "T:\\n\\ａ\\fuera.txt", "T:\\n\\Дата\\файл.txt",   "T:\\n\\A\xC3\xB1o\\caf\xC3\xA9.txt"};
+      "T:\\n\\Ab.txt",        "T:\\n\\Āb.txt",         "T:\\n\\full.txt",
+      "T:\\n\\ｆull.txt",     "T:\\n\\Ǻ.txt",          "T:\\n\\a\\fuera.txt",
+      "T:\\n\\ａ\\fuera.txt", "T:\\n\\Дата\\файл.txt", "T:\\n\\A\xC3\xB1o\\caf\xC3\xA9.txt"};
   EXPECT_EQ(TestedFiles(fake), tested);
   EXPECT_EQ(walk.counters.FilesScanned, 9);
   EXPECT_EQ(walk.counters.FilesInfected, 8);
@@ -332,8 +359,9 @@ TEST(TreeWalk, NamesTheCodePageCannotHoldAreReachedByTheirOwnNames) {
 }
 
 TEST(TreeWalk, OnlyDotAndDotDotAreSkippedByName) {
-  const std::pair<std::u16string, bool> cases[] = {
-      {u".", false}, {u"..", false}, {u"...", true}, {u".git", true}, {u"..a", true}, {u"a", true}, {u". ", true}};
+  const std::pair<std::u16string, bool> cases[] = {{u".", false},   {u"..", false}, {u"...", true},
+                                                   {u".git", true}, {u"..a", true}, {u"a", true},
+                                                   {u". ", true}};
   for (const auto& [name, entered] : cases) {
     DirEntry entry;
     entry.attributes = kAttributeDirectory;

@@ -22,7 +22,8 @@ long WaitForFilledTree(HWND dialog, const Deadline& deadline) {
 
 std::vector<std::wstring> SelectionChain(HANDLE process, HWND tree) {
   std::vector<std::wstring> chain;
-  auto item = reinterpret_cast<HTREEITEM>(SendWithDeadline(tree, TVM_GETNEXTITEM, TVGN_CARET, 0, 2000));
+  auto item =
+      reinterpret_cast<HTREEITEM>(SendWithDeadline(tree, TVM_GETNEXTITEM, TVGN_CARET, 0, 2000));
   while (item && chain.size() < 64) {
     chain.push_back(TreeItemText(process, tree, item));
     item = reinterpret_cast<HTREEITEM>(

@@ -35,8 +35,8 @@ std::wstring SentText(HWND window) {
 LRESULT SendWithDeadline(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD ms,
                          bool* answered) {
   DWORD_PTR result = 0;
-  const LRESULT ok = SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG,
-                                         ms ? ms : 1, &result);
+  const LRESULT ok =
+      SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, ms ? ms : 1, &result);
   if (answered) *answered = ok != 0;
   return static_cast<LRESULT>(result);
 }

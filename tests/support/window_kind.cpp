@@ -19,11 +19,16 @@ WindowKind Classify(HWND window) {
 
 const char* KindName(WindowKind kind) {
   switch (kind) {
-    case WindowKind::FolderDialog: return "folder_dialog";
-    case WindowKind::Strip: return "strip";
-    case WindowKind::MessageBox: return "message_box";
-    case WindowKind::Notepad: return "notepad";
-    case WindowKind::Other: return "other";
+    case WindowKind::FolderDialog:
+      return "folder_dialog";
+    case WindowKind::Strip:
+      return "strip";
+    case WindowKind::MessageBox:
+      return "message_box";
+    case WindowKind::Notepad:
+      return "notepad";
+    case WindowKind::Other:
+      return "other";
   }
   return "other";
 }

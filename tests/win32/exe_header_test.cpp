@@ -22,7 +22,8 @@ class ExeHeader : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     const std::wstring path = escaner_test::EscanerExePath();
-    HANDLE exe = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE exe = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                             nullptr);
     if (exe == INVALID_HANDLE_VALUE) return;
     file_.resize(GetFileSize(exe, nullptr));
     DWORD got = 0;
@@ -34,8 +35,8 @@ class ExeHeader : public ::testing::Test {
     const auto nt_offset = static_cast<std::size_t>(dos_.e_lfanew);
     if (dos_.e_magic != IMAGE_DOS_SIGNATURE || nt_offset + sizeof nt_ > file_.size()) return;
     std::memcpy(&nt_, file_.data() + nt_offset, sizeof nt_);
-    const std::size_t sections_offset =
-        nt_offset + offsetof(IMAGE_NT_HEADERS32, OptionalHeader) + nt_.FileHeader.SizeOfOptionalHeader;
+    const std::size_t sections_offset = nt_offset + offsetof(IMAGE_NT_HEADERS32, OptionalHeader) +
+                                        nt_.FileHeader.SizeOfOptionalHeader;
     for (WORD i = 0; i < nt_.FileHeader.NumberOfSections; ++i) {
       const std::size_t at = sections_offset + i * sizeof(IMAGE_SECTION_HEADER);
       if (at + sizeof(IMAGE_SECTION_HEADER) > file_.size()) break;
@@ -71,7 +72,9 @@ class ExeHeader : public ::testing::Test {
     return {begin, strnlen(begin, file_.size() - *offset)};
   }
 
-  static const IMAGE_DATA_DIRECTORY& Directory(int index) { return nt_.OptionalHeader.DataDirectory[index]; }
+  static const IMAGE_DATA_DIRECTORY& Directory(int index) {
+    return nt_.OptionalHeader.DataDirectory[index];
+  }
 
   static inline std::vector<std::uint8_t> file_;
   static inline IMAGE_DOS_HEADER dos_ = {};
@@ -81,7 +84,8 @@ class ExeHeader : public ::testing::Test {
 
 TEST_F(ExeHeader, IsA32BitX86GuiExecutable) {
   EXPECT_EQ(nt_.FileHeader.Machine, IMAGE_FILE_MACHINE_I386);
-  EXPECT_EQ(nt_.OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI) << "a console program would open a console";
+  EXPECT_EQ(nt_.OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI)
+      << "a console program would open a console";
   struct Flag {
     const char* name;
     WORD bit;
@@ -115,9 +119,9 @@ std::string Upper(std::string text) {
 TEST_F(ExeHeader, ImportsSystemDllsOnly) {
   // DLLs every supported Windows ships in its system folder.
   const std::set<std::string> system_dlls = {
-      "ADVAPI32.DLL", "COMCTL32.DLL", "COMDLG32.DLL", "GDI32.DLL",   "KERNEL32.DLL", "MSVCRT.DLL",
-      "OLE32.DLL",    "OLEAUT32.DLL", "PSAPI.DLL",    "SHELL32.DLL", "SHLWAPI.DLL",  "USER32.DLL",
-      "UXTHEME.DLL",  "VERSION.DLL",
+      "ADVAPI32.DLL", "COMCTL32.DLL", "COMDLG32.DLL", "GDI32.DLL",   "KERNEL32.DLL",
+      "MSVCRT.DLL",   "OLE32.DLL",    "OLEAUT32.DLL", "PSAPI.DLL",   "SHELL32.DLL",
+      "SHLWAPI.DLL",  "USER32.DLL",   "UXTHEME.DLL",  "VERSION.DLL",
   };
 
   std::vector<std::string> imported;
@@ -126,7 +130,8 @@ TEST_F(ExeHeader, ImportsSystemDllsOnly) {
   std::optional<std::size_t> at = FileOffset(imports.VirtualAddress);
   ASSERT_TRUE(at.has_value());
   for (;; *at += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
-    ASSERT_LE(*at + sizeof(IMAGE_IMPORT_DESCRIPTOR), file_.size()) << "import table runs off the file";
+    ASSERT_LE(*at + sizeof(IMAGE_IMPORT_DESCRIPTOR), file_.size())
+        << "import table runs off the file";
     IMAGE_IMPORT_DESCRIPTOR descriptor;
     std::memcpy(&descriptor, file_.data() + *at, sizeof descriptor);
     if (descriptor.Name == 0) break;

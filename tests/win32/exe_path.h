@@ -32,8 +32,8 @@ inline std::wstring EscanerExePath() {
     path = "Z:" + path;  // Wine's default mapping of the Unix root
   }
   std::wstring wide(path.size(), L'\0');
-  int length = MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), wide.data(),
-                                   static_cast<int>(wide.size()));
+  int length = MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()),
+                                   wide.data(), static_cast<int>(wide.size()));
   wide.resize(static_cast<std::size_t>(length > 0 ? length : 0));
   for (wchar_t& c : wide) {
     if (c == L'/') c = L'\\';

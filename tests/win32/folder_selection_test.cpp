@@ -22,8 +22,8 @@ TEST(SelectionMatches, TheInnermostNameAndTheDriveMustBothAgree) {
   };
   const Case cases[] = {
       {L"T:\\Datos", datosOnT, true},
-      {L"T:\\Datos\\", datosOnT, true},    // a trailing backslash
-      {L"t:\\DATOS", datosOnT, true},      // letter case
+      {L"T:\\Datos\\", datosOnT, true},                                      // a trailing backslash
+      {L"t:\\DATOS", datosOnT, true},                                        // letter case
       {L"T:\\Datos", {L"Datos", L" (C:)", L"Mi PC", L"Escritorio"}, false},  // another drive
       {L"T:\\Datos", {L"Desktop"}, false},  // the selection never moved
       {L"T:\\Datos", {L"Dat", L" (T:)"}, false},

@@ -57,12 +57,13 @@ std::string Text(const RECT& r) {
 // Dispatches what was posted to this thread (the test's windows only).
 void DispatchPosted() {
   MSG msg;
-  for (int i = 0; i < 1000 && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE); ++i) DispatchMessageW(&msg);
+  for (int i = 0; i < 1000 && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE); ++i)
+    DispatchMessageW(&msg);
 }
 
 HWND PlainWindow(const wchar_t* text, int x, int y, int width, int height) {
-  return CreateWindowExW(0, L"STATIC", text, WS_POPUP | WS_VISIBLE, x, y, width, height, nullptr, nullptr, nullptr,
-                         nullptr);
+  return CreateWindowExW(0, L"STATIC", text, WS_POPUP | WS_VISIBLE, x, y, width, height, nullptr,
+                         nullptr, nullptr, nullptr);
 }
 
 // Counts the messages that really reach one window, by subclassing it.
@@ -92,7 +93,8 @@ class MessageCounter {
   static LRESULT CALLBACK Count(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     MessageCounter& self = *active_;
     ++self.seen_[message];
-    return CallWindowProcW(reinterpret_cast<WNDPROC>(self.previous_), window, message, wParam, lParam);
+    return CallWindowProcW(reinterpret_cast<WNDPROC>(self.previous_), window, message, wParam,
+                           lParam);
   }
 
   static inline MessageCounter* active_ = nullptr;
@@ -177,10 +179,12 @@ class CommonControls6 {
         "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
         "<assembly xmlns=\"urn:schemas-microsoft-com:asm.v1\" manifestVersion=\"1.0\">\r\n"
         "<dependency><dependentAssembly><assemblyIdentity type=\"win32\" "
-        "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\" processorArchitecture=\"x86\" "
+        "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\" "
+        "processorArchitecture=\"x86\" "
         "publicKeyToken=\"6595b64144ccf1df\" language=\"*\"/></dependentAssembly></dependency>\r\n"
         "</assembly>\r\n";
-    HANDLE file = CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
     DWORD written = 0;
     WriteFile(file, manifest, sizeof manifest - 1, &written, nullptr);
     CloseHandle(file);
@@ -192,8 +196,8 @@ class CommonControls6 {
     ActivateActCtx(context_, &cookie_);
     module_ = LoadLibraryW(L"comctl32.dll");
     using InitProc = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
-    auto init =
-        reinterpret_cast<InitProc>(reinterpret_cast<void (*)()>(GetProcAddress(module_, "InitCommonControlsEx")));
+    auto init = reinterpret_cast<InitProc>(
+        reinterpret_cast<void (*)()>(GetProcAddress(module_, "InitCommonControlsEx")));
     INITCOMMONCONTROLSEX controls{sizeof controls, 0x706F};  // as the start-up registers them
     if (init != nullptr) init(&controls);
   }
@@ -245,7 +249,9 @@ class ProgressStrip : public ::testing::Test {
   HWND Strip() const { return strip_->ProgressWindowHandle(); }
   HWND BarOf(int id) const { return GetDlgItem(Strip(), id); }
   LRESULT PositionOf(int barId) const { return SendMessageW(BarOf(barId), PBM_GETPOS, 0, 0); }
-  COLORREF ColorOf(int barId) const { return static_cast<COLORREF>(SendMessageW(BarOf(barId), PBM_GETBARCOLOR, 0, 0)); }
+  COLORREF ColorOf(int barId) const {
+    return static_cast<COLORREF>(SendMessageW(BarOf(barId), PBM_GETBARCOLOR, 0, 0));
+  }
   // The colour on screen in a bar's middle row, `x` pixels from its left.
   COLORREF PixelOf(int barId, int x = 100) const {
     HWND bar = BarOf(barId);
@@ -304,7 +310,8 @@ TEST(StripLeft, CentresOnTheDesktopTruncatingTowardZero) {
       {800, 299},  {201, 0},    {200, 0},  // -1 / 2 truncates to 0, not -1
       {150, -25},                          // partly off the screen, not clamped
   };
-  for (const Case& c : cases) EXPECT_EQ(StripLeft(c.desktopWidth), c.x) << "desktop " << c.desktopWidth;
+  for (const Case& c : cases)
+    EXPECT_EQ(StripLeft(c.desktopWidth), c.x) << "desktop " << c.desktopWidth;
 }
 
 // Wine's side-by-side copy reports 5.81 from DllGetVersion, so its folder is
@@ -314,13 +321,15 @@ TEST_F(ProgressStrip, BarsComeFromCommonControls6) {
     SCOPED_TRACE(id);
     // The module that holds the bar class's window procedure.
     HMODULE module = nullptr;
-    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCWSTR>(GetClassLongPtrW(BarOf(id), GCLP_WNDPROC)), &module);
+    GetModuleHandleExW(
+        GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+        reinterpret_cast<LPCWSTR>(GetClassLongPtrW(BarOf(id), GCLP_WNDPROC)), &module);
     ASSERT_NE(module, nullptr);
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(module, path, MAX_PATH);
     CharLowerW(path);
-    EXPECT_NE(std::wstring(path).find(L"\\winsxs\\x86_microsoft.windows.common-controls_6595b64144ccf1df_6."),
+    EXPECT_NE(std::wstring(path).find(
+                  L"\\winsxs\\x86_microsoft.windows.common-controls_6595b64144ccf1df_6."),
               std::wstring::npos)
         << ::testing::PrintToString(std::wstring(path));
   }
@@ -331,19 +340,21 @@ TEST_F(ProgressStrip, IsA201By41StripTwoPixelsBelowTheTopCentre) {
   EXPECT_EQ(Text(ScreenRect(Strip())), Text(RECT{x, 2, x + 201, 2 + 41}));
   RECT client{};
   GetClientRect(Strip(), &client);
-  EXPECT_EQ(Text(client), Text(RECT{0, 0, 201, 41})) << "no frame: the client area is the whole window";
+  EXPECT_EQ(Text(client), Text(RECT{0, 0, 201, 41}))
+      << "no frame: the client area is the whole window";
 }
 
 TEST_F(ProgressStrip, FollowsTheOwnersClientOrigin) {
   strip_->CloseProgressWindow();
-  HWND owner = CreateWindowExW(0, L"STATIC", L"owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 150, 400, 300, nullptr,
-                               nullptr, nullptr, nullptr);
+  HWND owner = CreateWindowExW(0, L"STATIC", L"owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 150,
+                               400, 300, nullptr, nullptr, nullptr, nullptr);
   ASSERT_NE(owner, nullptr);
   POINT origin{0, 0};
   ClientToScreen(owner, &origin);
   strip_->ShowProgressWindow(owner);
   const int x = StripLeft(ScreenRect(GetDesktopWindow()).right);
-  EXPECT_EQ(Text(ScreenRect(Strip())), Text(RECT{x + origin.x, 2 + origin.y, x + origin.x + 201, 2 + origin.y + 41}));
+  EXPECT_EQ(Text(ScreenRect(Strip())),
+            Text(RECT{x + origin.x, 2 + origin.y, x + origin.x + 201, 2 + origin.y + 41}));
   EXPECT_EQ(GetWindow(Strip(), GW_OWNER), owner);
   strip_->CloseProgressWindow();
   DestroyWindow(owner);
@@ -354,15 +365,17 @@ TEST_F(ProgressStrip, IsACaptionlessTopMostToolDialog) {
   EXPECT_EQ(TextOf(Strip()), L"Dialog1");
   const auto style = static_cast<DWORD>(GetWindowLongW(Strip(), GWL_STYLE));
   const auto exStyle = static_cast<DWORD>(GetWindowLongW(Strip(), GWL_EXSTYLE));
-  EXPECT_EQ(style, 0x94000054u);    // WS_POPUP|WS_CLIPSIBLINGS|WS_VISIBLE|DS_SETFONT|DS_NOFAILCREATE|DS_3DLOOK
+  EXPECT_EQ(
+      style,
+      0x94000054u);  // WS_POPUP|WS_CLIPSIBLINGS|WS_VISIBLE|DS_SETFONT|DS_NOFAILCREATE|DS_3DLOOK
   EXPECT_EQ(exStyle, 0x00010088u);  // WS_EX_CONTROLPARENT|WS_EX_TOOLWINDOW|WS_EX_TOPMOST
   EXPECT_EQ(style & (WS_CAPTION | WS_BORDER | WS_THICKFRAME | WS_SYSMENU), 0u);
   EXPECT_EQ(exStyle & WS_EX_APPWINDOW, 0u) << "no taskbar button";
 }
 
 TEST_F(ProgressStrip, StaysAboveAnOrdinaryWindowShownLater) {
-  HWND ordinary = CreateWindowExW(0, L"STATIC", L"ordinary", WS_POPUP | WS_VISIBLE, 0, 0, 1000, 300, nullptr, nullptr,
-                                  nullptr, nullptr);
+  HWND ordinary = CreateWindowExW(0, L"STATIC", L"ordinary", WS_POPUP | WS_VISIBLE, 0, 0, 1000, 300,
+                                  nullptr, nullptr, nullptr, nullptr);
   ASSERT_NE(ordinary, nullptr);
   SetWindowPos(ordinary, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
   bool stripSeenFirst = false;
@@ -393,7 +406,8 @@ TEST_F(ProgressStrip, HoldsTwoSmoothBarsOneAboveTheOther) {
     EXPECT_EQ(escaner_test::ClassOf(bar), L"msctls_progress32");
     EXPECT_EQ(TextOf(bar), c.text);
     EXPECT_EQ(GetWindowLongW(bar, GWL_ID), c.id);
-    EXPECT_EQ(static_cast<DWORD>(GetWindowLongW(bar, GWL_STYLE)), 0x50000001u);  // WS_CHILD|WS_VISIBLE|PBS_SMOOTH
+    EXPECT_EQ(static_cast<DWORD>(GetWindowLongW(bar, GWL_STYLE)),
+              0x50000001u);  // WS_CHILD|WS_VISIBLE|PBS_SMOOTH
     // Created with none; the control gives itself a static edge.
     EXPECT_EQ(GetWindowLongW(bar, GWL_EXSTYLE), WS_EX_STATICEDGE);
     EXPECT_EQ(Text(RectInParent(bar)), Text(c.rect));
@@ -436,7 +450,8 @@ TEST_F(ProgressStrip, BarsHoldPositionsWithinTheirRange) {
     Build(frame);
     for (int id : {kFileBarId, kOverallBarId}) {
       for (const Case& c : cases) {
-        SCOPED_TRACE(::testing::Message() << "frame " << frame << " bar " << id << " position " << c.position);
+        SCOPED_TRACE(::testing::Message()
+                     << "frame " << frame << " bar " << id << " position " << c.position);
         strip_->SetBarPosition(id, c.position);
         strip_->RepaintNow(id);
         NextFrame();
@@ -451,13 +466,15 @@ TEST_F(ProgressStrip, BarsShowTheScanColours) {
     COLORREF color;
     COLORREF onScreen;
   };
-  const Case cases[] = {{kGold, RGB(255, 215, 0)}, {kOrange, RGB(255, 165, 0)}, {kRed, RGB(255, 0, 0)}};
+  const Case cases[] = {
+      {kGold, RGB(255, 215, 0)}, {kOrange, RGB(255, 165, 0)}, {kRed, RGB(255, 0, 0)}};
   for (unsigned frame : {kFrame, kUnpaced}) {
     Build(frame);
     for (int id : {kFileBarId, kOverallBarId}) {
       strip_->SetBarPosition(id, 100);
       for (const Case& c : cases) {
-        SCOPED_TRACE(::testing::Message() << "frame " << frame << " bar " << id << " colour " << std::hex << c.color);
+        SCOPED_TRACE(::testing::Message()
+                     << "frame " << frame << " bar " << id << " colour " << std::hex << c.color);
         strip_->SetBarColor(id, c.color);
         strip_->RepaintNow(id);
         NextFrame();
@@ -615,14 +632,20 @@ TEST_F(ProgressStrip, ClosesOnlyOnTheSystemCloseCommand) {
     bool closes;
   };
   const Case cases[] = {
-      {"SC_CLOSE", [](ProgressWindow&, HWND w) { SendMessageW(w, WM_SYSCOMMAND, SC_CLOSE, 0); }, true},
-      {"SC_CLOSE, low bits set", [](ProgressWindow&, HWND w) { SendMessageW(w, WM_SYSCOMMAND, SC_CLOSE | 0x3, 0); },
+      {"SC_CLOSE", [](ProgressWindow&, HWND w) { SendMessageW(w, WM_SYSCOMMAND, SC_CLOSE, 0); },
        true},
-      {"CloseProgressWindow", [](ProgressWindow& strip, HWND) { strip.CloseProgressWindow(); }, true},
+      {"SC_CLOSE, low bits set",
+       [](ProgressWindow&, HWND w) { SendMessageW(w, WM_SYSCOMMAND, SC_CLOSE | 0x3, 0); }, true},
+      {"CloseProgressWindow", [](ProgressWindow& strip, HWND) { strip.CloseProgressWindow(); },
+       true},
       {"WM_CLOSE", [](ProgressWindow&, HWND w) { SendMessageW(w, WM_CLOSE, 0, 0); }, false},
       {"IDCANCEL (Esc)",
-       [](ProgressWindow&, HWND w) { SendMessageW(w, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0); }, false},
-      {"SC_RESTORE", [](ProgressWindow&, HWND w) { SendMessageW(w, WM_SYSCOMMAND, SC_RESTORE, 0); }, false},
+       [](ProgressWindow&, HWND w) {
+         SendMessageW(w, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+       },
+       false},
+      {"SC_RESTORE", [](ProgressWindow&, HWND w) { SendMessageW(w, WM_SYSCOMMAND, SC_RESTORE, 0); },
+       false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -762,7 +785,8 @@ TEST_F(ProgressStrip, AnswersWhatIsSentToItOnceAFrameAndRetrievesNothingPosted) 
   wchar_t text[64] = {};
   std::thread sender([&] {
     // A deadline only so that a broken strip ends the test.
-    sent = SendMessageTimeoutW(strip, WM_GETTEXT, 64, reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 60000, &length);
+    sent = SendMessageTimeoutW(strip, WM_GETTEXT, 64, reinterpret_cast<LPARAM>(text), SMTO_NORMAL,
+                               60000, &length);
   });
   // Not a wait on time: the thread wakes when the message is in its queue.
   const DWORD woken = MsgWaitForMultipleObjectsEx(0, nullptr, 60000, QS_SENDMESSAGE, 0);
@@ -773,7 +797,8 @@ TEST_F(ProgressStrip, AnswersWhatIsSentToItOnceAFrameAndRetrievesNothingPosted) 
   clock_.now += kFrame;
   ContentCheckStep(0);
   EXPECT_EQ(seen.Of(WM_GETTEXT), 1) << "answered at the frame";
-  EXPECT_EQ(RetrievalCounter::retrieved, 0) << "no posted message was retrieved, not even looked at";
+  EXPECT_EQ(RetrievalCounter::retrieved, 0)
+      << "no posted message was retrieved, not even looked at";
 
   if (seen.Of(WM_GETTEXT) == 0) {
     MSG any;

@@ -57,16 +57,25 @@ TEST_F(ReportTest, LinesAreThePathBytesEachEndedWithCrLf) {
     std::string expected;
   };
   const Case cases[] = {
-      {"two lines in order", "", {u"C:\\Data\\a.txt", u"C:\\Data\\x\\b.txt"},
+      {"two lines in order",
+       "",
+       {u"C:\\Data\\a.txt", u"C:\\Data\\x\\b.txt"},
        "C:\\Data\\a.txt\r\nC:\\Data\\x\\b.txt\r\n"},
-      {"code-page letters as their bytes", "", {u"C:\\Caf\u00E9\\\u00D1o\u00F1o \u20AC.txt"},
+      {"code-page letters as their bytes",
+       "",
+       {u"C:\\Caf\u00E9\\\u00D1o\u00F1o \u20AC.txt"},
        "C:\\Caf\xE9\\\xD1o\xF1o \x80.txt\r\n"},
       // Never the best-fit look-alike, which would name another file.
-      {"'?' for what the code page lacks", "",
-       {u"T:\\\u0100b.txt", u"T:\\\uFF46ull.txt", u"T:\\\u0414\u0430\u0442\u0430\\\uFF41\\\u01FA.txt"},
+      {"'?' for what the code page lacks",
+       "",
+       {u"T:\\\u0100b.txt", u"T:\\\uFF46ull.txt",
+        u"T:\\\u0414\u0430\u0442\u0430\\\uFF41\\\u01FA.txt"},
        "T:\\?b.txt\r\nT:\\?ull.txt\r\nT:\\????\\?\\?.txt\r\n"},
       {"an empty path still ends its line", "", {u""}, "\r\n"},
-      {"appended after what a report already holds", "old\r\n", {u"C:\\n.txt"}, "old\r\nC:\\n.txt\r\n"},
+      {"appended after what a report already holds",
+       "old\r\n",
+       {u"C:\\n.txt"},
+       "old\r\nC:\\n.txt\r\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -84,7 +93,8 @@ TEST_F(ReportTest, ClearReportRemovesAProtectedReport) {
       FILE_ATTRIBUTE_READONLY,
       FILE_ATTRIBUTE_HIDDEN,
       FILE_ATTRIBUTE_SYSTEM,
-      FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE,
+      FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+          FILE_ATTRIBUTE_ARCHIVE,
   };
   MakeFile(temp_.Path() + L"Malware.txt.bak", "keep");
   for (const DWORD attributes : attributeSets) {
@@ -107,10 +117,8 @@ TEST_F(ReportTest, FindAndDeleteLeavesHiddenSystemAndReadOnlyFiles) {
     bool deleted;
   };
   const Case cases[] = {
-      {FILE_ATTRIBUTE_NORMAL, true},
-      {FILE_ATTRIBUTE_ARCHIVE, true},
-      {FILE_ATTRIBUTE_HIDDEN, false},
-      {FILE_ATTRIBUTE_SYSTEM, false},
+      {FILE_ATTRIBUTE_NORMAL, true},    {FILE_ATTRIBUTE_ARCHIVE, true},
+      {FILE_ATTRIBUTE_HIDDEN, false},   {FILE_ATTRIBUTE_SYSTEM, false},
       {FILE_ATTRIBUTE_READONLY, false},  // the delete itself fails
   };
   const std::u16string report = escaner::ReportPath(platform_);
@@ -197,7 +205,8 @@ TEST(ReportOutsideTheCodePage, IsWrittenAndRemovedThroughTheWidePath) {
 // Write reports a write that did not land.
 TEST_F(ReportTest, WriteFailsOnAHandleThatCannotWrite) {
   MakeFile(ReportFile(), "r");
-  const HANDLE readOnly = CreateFileW(ReportFile().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  const HANDLE readOnly =
+      CreateFileW(ReportFile().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(readOnly, INVALID_HANDLE_VALUE);
   EXPECT_FALSE(platform_.Write(reinterpret_cast<escaner::FileHandle>(readOnly), "abc"));
   CloseHandle(readOnly);

@@ -27,7 +27,8 @@ class ExeResources : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     path_ = EscanerExePath();
-    module_ = LoadLibraryExW(path_.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    module_ = LoadLibraryExW(path_.c_str(), nullptr,
+                             LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
   }
   static void TearDownTestSuite() {
     if (module_ != nullptr) FreeLibrary(module_);
@@ -61,10 +62,12 @@ class ExeResources : public ::testing::Test {
 
   static std::vector<WORD> Languages(LPCWSTR type, LPCWSTR name) {
     std::vector<WORD> languages;
-    EnumResourceLanguagesW(module_, type, name, CollectLanguage, reinterpret_cast<LONG_PTR>(&languages));
+    EnumResourceLanguagesW(module_, type, name, CollectLanguage,
+                           reinterpret_cast<LONG_PTR>(&languages));
     return languages;
   }
-  static BOOL CALLBACK CollectLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR languages) {
+  static BOOL CALLBACK CollectLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language,
+                                       LONG_PTR languages) {
     reinterpret_cast<std::vector<WORD>*>(languages)->push_back(language);
     return TRUE;
   }
@@ -106,7 +109,8 @@ std::string ManifestText(std::span<const std::uint8_t> bytes) {
 std::vector<std::string> ElementNames(const std::string& xml) {
   std::vector<std::string> names;
   static const std::regex open_tag(R"(<([A-Za-z][\w.:-]*))");
-  for (auto it = std::sregex_iterator(xml.begin(), xml.end(), open_tag); it != std::sregex_iterator(); ++it) {
+  for (auto it = std::sregex_iterator(xml.begin(), xml.end(), open_tag);
+       it != std::sregex_iterator(); ++it) {
     names.push_back((*it)[1]);
   }
   return names;
@@ -116,10 +120,12 @@ std::vector<std::map<std::string, std::string>> AssemblyIdentities(const std::st
   std::vector<std::map<std::string, std::string>> identities;
   static const std::regex element(R"(<assemblyIdentity\s([^>]*)>)");
   static const std::regex attribute(R"(([\w.:-]+)\s*=\s*"([^"]*)\")");
-  for (auto it = std::sregex_iterator(xml.begin(), xml.end(), element); it != std::sregex_iterator(); ++it) {
+  for (auto it = std::sregex_iterator(xml.begin(), xml.end(), element);
+       it != std::sregex_iterator(); ++it) {
     std::map<std::string, std::string> attributes;
     const std::string body = (*it)[1];
-    for (auto a = std::sregex_iterator(body.begin(), body.end(), attribute); a != std::sregex_iterator(); ++a) {
+    for (auto a = std::sregex_iterator(body.begin(), body.end(), attribute);
+         a != std::sregex_iterator(); ++a) {
       attributes[(*a)[1]] = (*a)[2];
     }
     identities.push_back(attributes);
@@ -132,12 +138,16 @@ std::vector<std::map<std::string, std::string>> AssemblyIdentities(const std::st
 TEST_F(ExeResources, ManifestHoldsOnlyIdentityAndCommonControlsDependency) {
   const std::string xml = ManifestText(Bytes(RT_MANIFEST, MAKEINTRESOURCEW(1)));
   ASSERT_FALSE(xml.empty());
-  EXPECT_EQ(ElementNames(xml), (std::vector<std::string>{"assembly", "assemblyIdentity", "dependency",
-                                                         "dependentAssembly", "assemblyIdentity"}))
+  EXPECT_EQ(ElementNames(xml),
+            (std::vector<std::string>{"assembly", "assemblyIdentity", "dependency",
+                                      "dependentAssembly", "assemblyIdentity"}))
       << xml;
 
   const std::vector<std::map<std::string, std::string>> expected = {
-      {{"type", "win32"}, {"name", "VelmarSoft.Escaner"}, {"version", "0.0.0.0"}, {"processorArchitecture", "x86"}},
+      {{"type", "win32"},
+       {"name", "VelmarSoft.Escaner"},
+       {"version", "0.0.0.0"},
+       {"processorArchitecture", "x86"}},
       {{"type", "win32"},
        {"name", "Microsoft.Windows.Common-Controls"},
        {"version", "6.0.0.0"},
@@ -160,7 +170,8 @@ TEST_F(ExeResources, ManifestBindsCommonControlsVersion6) {
   request.lpSource = path_.c_str();
   request.lpResourceName = MAKEINTRESOURCEW(1);
   HANDLE context = CreateActCtxW(&request);
-  ASSERT_NE(context, INVALID_HANDLE_VALUE) << "the platform rejects the manifest, error " << GetLastError();
+  ASSERT_NE(context, INVALID_HANDLE_VALUE)
+      << "the platform rejects the manifest, error " << GetLastError();
 
   ULONG_PTR cookie = 0;
   ASSERT_TRUE(ActivateActCtx(context, &cookie));
@@ -173,7 +184,8 @@ TEST_F(ExeResources, ManifestBindsCommonControlsVersion6) {
 
   std::wstring folder = loaded;
   CharLowerW(folder.data());
-  EXPECT_NE(folder.find(L"\\winsxs\\x86_microsoft.windows.common-controls_6595b64144ccf1df_6."), std::wstring::npos)
+  EXPECT_NE(folder.find(L"\\winsxs\\x86_microsoft.windows.common-controls_6595b64144ccf1df_6."),
+            std::wstring::npos)
       << testing::PrintToString(folder);
 }
 
@@ -198,7 +210,8 @@ struct GroupIconEntry {
 #pragma pack(pop)
 
 std::uint32_t BigEndian32(const std::uint8_t* p) {
-  return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | std::uint32_t{p[3]};
+  return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 |
+         std::uint32_t{p[3]};
 }
 
 TEST_F(ExeResources, IconGroup200HoldsOne256PixelPngImage) {
@@ -233,12 +246,14 @@ TEST_F(ExeResources, IconGroup200HoldsOne256PixelPngImage) {
 TEST_F(ExeResources, PlatformDecodesTheIcon) {
   std::span<const std::uint8_t> group = Bytes(RT_GROUP_ICON, MAKEINTRESOURCEW(200));
   ASSERT_FALSE(group.empty());
-  int id = LookupIconIdFromDirectoryEx(const_cast<PBYTE>(group.data()), TRUE, 256, 256, LR_DEFAULTCOLOR);
+  int id =
+      LookupIconIdFromDirectoryEx(const_cast<PBYTE>(group.data()), TRUE, 256, 256, LR_DEFAULTCOLOR);
   std::span<const std::uint8_t> image = Bytes(RT_ICON, MAKEINTRESOURCEW(id));
   ASSERT_FALSE(image.empty());
 
-  HICON icon = CreateIconFromResourceEx(const_cast<PBYTE>(image.data()), static_cast<DWORD>(image.size()), TRUE,
-                                        0x00030000, 256, 256, LR_DEFAULTCOLOR);
+  HICON icon =
+      CreateIconFromResourceEx(const_cast<PBYTE>(image.data()), static_cast<DWORD>(image.size()),
+                               TRUE, 0x00030000, 256, 256, LR_DEFAULTCOLOR);
   ASSERT_NE(icon, nullptr) << "error " << GetLastError();
   ICONINFO info = {};
   ASSERT_TRUE(GetIconInfo(icon, &info));
@@ -302,7 +317,8 @@ TEST_F(VersionRecord, FixedPartSaysApplicationVersion0028) {
   EXPECT_EQ(fixed.dwProductVersionMS, MAKELONG(0, 0));
   EXPECT_EQ(fixed.dwProductVersionLS, MAKELONG(8, 2));
   EXPECT_EQ(fixed.dwFileType, static_cast<DWORD>(VFT_APP));
-  EXPECT_EQ(fixed.dwFileFlags & fixed.dwFileFlagsMask, 0u) << "no debug, pre-release or private build flag";
+  EXPECT_EQ(fixed.dwFileFlags & fixed.dwFileFlagsMask, 0u)
+      << "no debug, pre-release or private build flag";
 }
 
 TEST_F(VersionRecord, TranslationIsSpanishWindows1252) {
@@ -334,7 +350,8 @@ TEST_F(VersionRecord, SpanishTextsReadBackExactly) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::PrintToString(std::wstring(c.key)));
-    std::span<const std::uint8_t> value = Query(std::wstring(L"\\StringFileInfo\\040A04E4\\") + c.key);
+    std::span<const std::uint8_t> value =
+        Query(std::wstring(L"\\StringFileInfo\\040A04E4\\") + c.key);
     ASSERT_FALSE(value.empty()) << "missing";
     std::wstring text(reinterpret_cast<const wchar_t*>(value.data()));
     EXPECT_EQ(text, c.text);

@@ -37,10 +37,12 @@ class StartupTest : public ::testing::Test {
 // Arguments of any form change nothing: the old report goes, the folder
 // dialog asks, a cancel brings the apology, and the exit code is 0.
 TEST_F(StartupTest, CancelledSessionWhateverTheCommandLine) {
-  const std::wstring commandLines[] = {L"", L"/?", L"-h --scan C:\\ \"D:\\una carpeta\" /S", L"*.* > x"};
+  const std::wstring commandLines[] = {L"", L"/?", L"-h --scan C:\\ \"D:\\una carpeta\" /S",
+                                       L"*.* > x"};
   for (const std::wstring& arguments : commandLines) {
     SCOPED_TRACE(escaner_test::Utf8(arguments));
-    escaner_test::MakeFile(Report(), "C:\\old.txt\r\n", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+    escaner_test::MakeFile(Report(), "C:\\old.txt\r\n",
+                           FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
 
     StartedProgram program(Exe(), arguments);
     ASSERT_TRUE(program.Started());

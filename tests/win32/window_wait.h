@@ -42,7 +42,9 @@ inline HWND WaitForDialog(DWORD pid, int childId, DWORD timeoutMs = kWindowDeadl
 }
 
 // The folder dialog becomes visible before its tree is filled.
-inline bool WaitForFilledTree(HWND dialog) { return WaitForFilledTree(dialog, WindowDeadline()) > 0; }
+inline bool WaitForFilledTree(HWND dialog) {
+  return WaitForFilledTree(dialog, WindowDeadline()) > 0;
+}
 
 // A window's text, through WM_GETTEXT (the window's thread must be pumping).
 inline std::wstring TextOf(HWND window) { return SentText(window); }

@@ -88,11 +88,18 @@ class Run {
            JsonWide(escaner_test::ClassOf(window)) + ",\"title\":" + JsonWide(StoredText(window)) +
            "}");
     switch (kind) {
-      case WindowKind::FolderDialog: folderDialog_.Meet(window); break;
-      case WindowKind::Strip: strip_.Meet(window); break;
-      case WindowKind::MessageBox: messageBox_.Meet(window); break;
+      case WindowKind::FolderDialog:
+        folderDialog_.Meet(window);
+        break;
+      case WindowKind::Strip:
+        strip_.Meet(window);
+        break;
+      case WindowKind::MessageBox:
+        messageBox_.Meet(window);
+        break;
       case WindowKind::Notepad:
-      case WindowKind::Other: break;
+      case WindowKind::Other:
+        break;
     }
   }
 

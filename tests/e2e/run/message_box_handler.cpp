@@ -28,7 +28,8 @@ void MessageBoxHandler::Meet(HWND box) {
   for (HWND child : escaner_test::ChildrenOf(box)) {
     if (ClassOf(child) != L"Button") continue;
     if (!first) event += ",";
-    event += Format("{\"id\":%d", GetDlgCtrlID(child)) + ",\"text\":" + JsonWide(StoredText(child)) + "}";
+    event += Format("{\"id\":%d", GetDlgCtrlID(child)) +
+             ",\"text\":" + JsonWide(StoredText(child)) + "}";
     first = false;
   }
   Emit(event + "]}");

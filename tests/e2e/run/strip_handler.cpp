@@ -47,11 +47,12 @@ void StripHandler::Meet(HWND strip) {
     GetWindowRect(child, &r);
     MapWindowPoints(nullptr, strip, reinterpret_cast<POINT*>(&r), 2);
     if (!first) sample += ",";
-    sample += Format("{\"id\":%d", GetDlgCtrlID(child)) + ",\"class\":" + JsonWide(ClassOf(child)) +
-              ",\"rect\":" + JsonRect(r) +
-              Format(",\"style\":%lu,\"exstyle\":%lu,\"visible\":", GetWindowLongW(child, GWL_STYLE),
-                     GetWindowLongW(child, GWL_EXSTYLE)) +
-              JsonBool(IsWindowVisible(child)) + ",\"text\":" + JsonWide(StoredText(child)) + "}";
+    sample +=
+        Format("{\"id\":%d", GetDlgCtrlID(child)) + ",\"class\":" + JsonWide(ClassOf(child)) +
+        ",\"rect\":" + JsonRect(r) +
+        Format(",\"style\":%lu,\"exstyle\":%lu,\"visible\":", GetWindowLongW(child, GWL_STYLE),
+               GetWindowLongW(child, GWL_EXSTYLE)) +
+        JsonBool(IsWindowVisible(child)) + ",\"text\":" + JsonWide(StoredText(child)) + "}";
     first = false;
   }
   sample += "]";
@@ -67,7 +68,8 @@ void StripHandler::Meet(HWND strip) {
   ++fileBarColours_[fileBar];
   ++overallBarColours_[overallBar];
   if (sample != lastSample_) {
-    Emit(Format("{\"event\":\"strip\",\"sample\":%d,\"strip_id\":%lu,", samples_, HandleNumber(strip)) +
+    Emit(Format("{\"event\":\"strip\",\"sample\":%d,\"strip_id\":%lu,", samples_,
+                HandleNumber(strip)) +
          sample + "}");
     lastSample_ = sample;
   }
