@@ -1,7 +1,7 @@
 # Two commands on a fresh Debian machine: `make run` and `make test`.
 # Each installs what is missing first (scripts/install-deps.sh).
 
-.PHONY: deps native win32 test test-native test-win32 test-e2e run bench screenshots clean
+.PHONY: deps format native win32 test test-native test-win32 test-e2e run bench screenshots clean
 
 deps:
 	@scripts/install-deps.sh
@@ -14,7 +14,11 @@ win32: deps
 	@cmake --preset win32 >/dev/null
 	@cmake --build --preset win32
 
-test: native win32
+# The layout check comes first: it is the cheapest way to fail.
+format: deps
+	scripts/check-format.sh
+
+test: format native win32
 	ctest --preset native
 	scripts/with-wine.sh ctest --preset win32
 	scripts/with-wine.sh tests/e2e/run_e2e.sh build/win32

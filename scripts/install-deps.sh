@@ -10,6 +10,7 @@ pkg_installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'insta
 have cmake  || need+=(cmake)
 have ninja  || need+=(ninja-build)
 have g++    || need+=(g++)
+have clang-format || need+=(clang-format)
 pkg_installed googletest       || need+=(googletest)
 pkg_installed libgtest-dev     || need+=(libgtest-dev)
 pkg_installed libbenchmark-dev || need+=(libbenchmark-dev)
