@@ -7,7 +7,8 @@
 #include "fake/fake_platform.h"
 #include "scan/content_check.h"
 #include "scan/keyboard_set.h"
-#include "scan/tree_walk.h"
+#include "scan/keyboard_scan.h"
+#include "scan/passes.h"
 
 namespace escaner {
 namespace {
@@ -50,11 +51,12 @@ void BM_TestFileKeyboardOnly(benchmark::State& state) {
   escaner_test::FakePlatform fake;
   const auto size = static_cast<std::size_t>(state.range(0));
   fake.AddFile("T:\\big.txt", KeyboardText(size));
-  ContentCheck test(fake);
   const ScanCounters counters{1, 0, 1};
+  ScanProgress progress(fake, counters);
+  ContentCheck test(fake, progress);
   for (auto _ : state) {
     fake.calls.clear();
-    benchmark::DoNotOptimize(test.TestFile(u"T:\\big.txt", 0, counters));
+    benchmark::DoNotOptimize(test.TestFile(u"T:\\big.txt", 0));
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0));
 }
@@ -63,11 +65,12 @@ BENCHMARK(BM_TestFileKeyboardOnly)->Arg(1 << 20)->Arg(16 << 20);
 void BM_TestFileBinaryStopsAtOnce(benchmark::State& state) {
   escaner_test::FakePlatform fake;
   fake.AddRepeatingFile("T:\\big.bin", std::string("MZ\x90\x00", 4), std::uint64_t{1} << 30);
-  ContentCheck test(fake);
   const ScanCounters counters{1, 0, 1};
+  ScanProgress progress(fake, counters);
+  ContentCheck test(fake, progress);
   for (auto _ : state) {
     fake.calls.clear();
-    benchmark::DoNotOptimize(test.TestFile(u"T:\\big.bin", 0, counters));
+    benchmark::DoNotOptimize(test.TestFile(u"T:\\big.bin", 0));
   }
 }
 BENCHMARK(BM_TestFileBinaryStopsAtOnce);
@@ -85,8 +88,9 @@ void BM_WalkLargeTree(benchmark::State& state) {
     fake.calls.clear();
     ScanCounters counters;
     CountFiles(fake, u"T:\\tree\\", counters);
-    ContentCheck test(fake);
-    ScanFolder(fake, u"T:\\tree\\", counters, test);
+    ScanProgress progress(fake, counters);
+    ContentCheck test(fake, progress);
+    ScanFolder(fake, u"T:\\tree\\", counters, progress, test);
     benchmark::DoNotOptimize(counters.FilesDone);
   }
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * 20000);

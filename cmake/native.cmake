@@ -16,10 +16,11 @@ add_executable(escaner_native_tests
   tests/native/bar_pacer_test.cpp
   tests/native/choose_folder_test.cpp
   tests/native/content_check_test.cpp
+  tests/native/keyboard_scan_test.cpp
   tests/native/keyboard_set_test.cpp
   tests/native/report_test.cpp
   tests/native/run_scan_test.cpp
-  tests/native/scan_counters_test.cpp
+  tests/native/scan_progress_test.cpp
   tests/native/tree_walk_test.cpp
 )
 target_link_libraries(escaner_native_tests PRIVATE escaner_fake escaner_bar_pacer GTest::gtest_main)

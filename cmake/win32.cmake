@@ -78,20 +78,20 @@ target_link_libraries(escaner_test_support PUBLIC user32 gdi32 kernel32 shell32 
 
 # One test program per file, each run by ctest under Wine.
 set(ESCANER_WIN32_TESTS
+  ansi_text_test
   exe_header_test
+  file_reading_test
   folder_dialog_test
+  folder_listing_test
   folder_selection_test
-  platform_ansi_bytes_test
-  platform_error_mode_test
-  platform_listing_test
-  platform_message_test
-  platform_reading_test
-  platform_verbatim_path_test
   progress_window_test
+  quiet_error_mode_test
   report_file_test
   resources_test
   startup_process_test
+  verbatim_path_test
   walk_on_real_files_test
+  win32_platform_test
 )
 foreach(test_name ${ESCANER_WIN32_TESTS})
   add_executable(${test_name} tests/win32/${test_name}.cpp)
@@ -106,12 +106,12 @@ endforeach()
 # The end-to-end driver (tests/e2e/run_e2e.sh, make test).
 add_executable(driver
   tests/e2e/driver.cpp
-  tests/e2e/run/driven_run.cpp
-  tests/e2e/run/folder_dialog_handler.cpp
-  tests/e2e/run/message_box_handler.cpp
-  tests/e2e/run/opened_program_handler.cpp
-  tests/e2e/run/started_processes.cpp
-  tests/e2e/run/strip_handler.cpp
+  tests/e2e/handlers/driven_run.cpp
+  tests/e2e/handlers/folder_dialog_handler.cpp
+  tests/e2e/handlers/message_box_handler.cpp
+  tests/e2e/handlers/opened_program_handler.cpp
+  tests/e2e/handlers/started_processes.cpp
+  tests/e2e/handlers/strip_handler.cpp
 )
 target_link_libraries(driver PRIVATE escaner_test_support)
 

@@ -4,8 +4,9 @@
 
 #include "scan/choose_folder.h"
 #include "scan/content_check.h"
+#include "scan/passes.h"
 #include "scan/report.h"
-#include "scan/tree_walk.h"
+#include "scan/scan_progress.h"
 
 namespace escaner {
 
@@ -32,8 +33,9 @@ std::int32_t RunScan(Platform& platform, ScanCounters& counters) {
 
   platform.ShowProgressWindow();
   CountFiles(platform, folder, counters);
-  ContentCheck contentCheck(platform);
-  ScanFolder(platform, folder, counters, contentCheck);
+  ScanProgress progress(platform, counters);
+  ContentCheck contentCheck(platform, progress);
+  ScanFolder(platform, folder, counters, progress, contentCheck);
   platform.CloseProgressWindow();
 
   std::string text(kDoneText);

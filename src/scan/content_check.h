@@ -1,4 +1,6 @@
 // The content test: is a file a one-line typed text holding a path separator?
+// It reads the file; the bytes are judged in keyboard_scan.h and what the
+// strip shows is drawn by scan_progress.h.
 #pragma once
 
 #include <cstddef>
@@ -7,7 +9,7 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "scan/scan_counters.h"
+#include "scan/scan_progress.h"
 
 namespace escaner {
 
@@ -32,28 +34,23 @@ class ContentCheck {
   static constexpr std::size_t kFirstChunkSize = 64 * 1024;
   static constexpr std::size_t kLargestChunkSize = 256 * 1024;
 
-  explicit ContentCheck(Platform& platform);
+  // What the test shows goes through `progress`.
+  ContentCheck(Platform& platform, ScanProgress& progress);
 
   // 1 when the file at `path` is at least two bytes long, all of them in the
   // keyboard set, one of them a backslash or slash; 0 otherwise. Drives
   // FileBar as it goes; reports no error. `attributes` are the file's as
   // listed: a file whose data is not on the volume is not opened, so the
   // scan never makes its provider fetch it.
-  std::int32_t TestFile(const std::u16string& path, std::uint32_t attributes,
-                        const ScanCounters& counters);
+  std::int32_t TestFile(const std::u16string& path, std::uint32_t attributes);
 
   // Opens, reads until the first byte outside the set, closes.
   FileExamination Examine(const std::u16string& path, std::uint32_t attributes);
 
  private:
-  void DriveFileBar(const FileExamination& exam, const ScanCounters& counters);
-
   Platform& platform_;
+  ScanProgress& progress_;
   std::unique_ptr<unsigned char[]> chunk_;
 };
-
-// Scans bytes [0, size) of `bytes`; returns the index of the first byte
-// outside the keyboard set (or size) and ORs the separator flag into `seen`.
-std::size_t ScanKeyboardBytes(const unsigned char* bytes, std::size_t size, bool& hasSeparator);
 
 }  // namespace escaner

@@ -11,8 +11,4 @@ struct ScanCounters {
   std::int32_t FilesDone = 0;      // files reached by the scanning pass
 };
 
-// (100 * part) / whole with truncation toward zero, formed in 64 bits and
-// held within the 32-bit range; `whenEmpty` when whole is 0.
-std::int32_t Percent(std::int64_t part, std::int32_t whole, std::int32_t whenEmpty);
-
 }  // namespace escaner

@@ -9,7 +9,7 @@
 // `run` starts the exe, answers its folder dialog, samples the progress strip
 // while the scan runs, reads and dismisses every message box, records what
 // the shell's open request started and closes it, and reports the exit code
-// (e2e/run/driven_run.h, one handler per window it meets).
+// (e2e/handlers/driven_run.h, one handler per window it meets).
 //
 // `attrib` sets DOS attributes the way a Windows user would, and `list`
 // prints the raw listing of a folder and of every folder below it, as the
@@ -27,7 +27,7 @@
 #include <utility>
 #include <vector>
 
-#include "e2e/run/driven_run.h"
+#include "e2e/handlers/driven_run.h"
 #include "support/arguments.h"
 #include "support/json_event.h"
 

@@ -42,7 +42,7 @@ DirEntry MakeEntry(const std::string& name, std::uint32_t attributes, std::uint3
   DirEntry entry;
   entry.attributes = attributes;
   entry.reparseTag = reparseTag;
-  entry.name = U16(name);
+  entry.name = FromUtf8(name);
   return entry;
 }
 
@@ -54,7 +54,7 @@ constexpr char16_t kWindows1252High[32] = {
 
 }  // namespace
 
-std::u16string U16(std::string_view utf8) {
+std::u16string FromUtf8(std::string_view utf8) {
   std::u16string text;
   for (std::size_t i = 0; i < utf8.size();) {
     const auto lead = static_cast<unsigned char>(utf8[i]);

@@ -152,7 +152,7 @@ class FakePlatform : public Platform {
 };
 
 // UTF-8 and UTF-16, both ways (test text is well formed).
-std::u16string U16(std::string_view utf8);
+std::u16string FromUtf8(std::string_view utf8);
 std::string Utf8(std::u16string_view text);
 // Bytes shown printable: CR as \r, LF as \n, others above 7E as \xHH.
 std::string Escaped(std::string_view bytes);

@@ -7,7 +7,7 @@
 namespace escaner {
 namespace {
 
-using escaner_test::U16;
+using escaner_test::FromUtf8;
 using escaner_test::Utf8;
 
 TEST(FinishChosenPath, KeepsThePathWholeAndEndsItWithOneBackslash) {
@@ -25,7 +25,7 @@ TEST(FinishChosenPath, KeepsThePathWholeAndEndsItWithOneBackslash) {
       {std::string("C:\\ab\0cd", 8), "C:\\ab\\"},
   };
   for (const auto& [dialogPath, expected] : cases) {
-    EXPECT_EQ(Utf8(FinishChosenPath(U16(dialogPath))), expected) << dialogPath;
+    EXPECT_EQ(Utf8(FinishChosenPath(FromUtf8(dialogPath))), expected) << dialogPath;
   }
 }
 

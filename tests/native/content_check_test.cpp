@@ -12,7 +12,7 @@ namespace escaner {
 namespace {
 
 using escaner_test::FakePlatform;
-using escaner_test::U16;
+using escaner_test::FromUtf8;
 
 constexpr const char* kPath = "T:\\f";
 
@@ -46,8 +46,9 @@ struct Outcome {
 
 Outcome RunTestFile(FakePlatform& fake, const std::string& path,
                     ScanCounters counters = {3, 1, 0}) {
-  ContentCheck test(fake);
-  const std::int32_t result = test.TestFile(U16(path), 0, counters);
+  ScanProgress progress(fake, counters);
+  ContentCheck test(fake, progress);
+  const std::int32_t result = test.TestFile(FromUtf8(path), 0);
   return {result, FileBarStory(fake)};
 }
 
@@ -117,11 +118,12 @@ TEST(TestFile, FailuresGiveZeroAndTouchNothingButTheWindow) {
   fake.AddFile("T:\\a?b", "a/b");  // no listed name holds a wildcard
   for (const std::string path : {"T:\\locked", "T:\\missing", "T:\\a?b", "T:\\a*", ""}) {
     fake.calls.clear();
-    ContentCheck test(fake);
-    ScanCounters counters{1, 0, 1};
-    EXPECT_EQ(test.TestFile(U16(path), 0, counters), 0) << path;
+    const ScanCounters counters{1, 0, 1};
+    ScanProgress progress(fake, counters);
+    ContentCheck test(fake, progress);
+    EXPECT_EQ(test.TestFile(FromUtf8(path), 0), 0) << path;
     std::vector<std::string> expected = {"RepaintNow Window", "ShowNoActivate"};
-    if (IsOpenablePath(U16(path))) expected.push_back("OpenForReading " + path);
+    if (IsOpenablePath(FromUtf8(path))) expected.push_back("OpenForReading " + path);
     EXPECT_EQ(fake.calls, expected) << path;
   }
   EXPECT_EQ(fake.Content("T:\\a?b"), "a/b");
@@ -142,8 +144,10 @@ TEST(TestFile, FileWhoseDataIsNotOnTheVolumeIsNeverOpened) {
   for (const auto& [attributes, opened] : cases) {
     FakePlatform fake;
     fake.AddFile(kPath, "a/b");
-    ContentCheck test(fake);
-    const std::int32_t result = test.TestFile(U16(kPath), attributes, ScanCounters{1, 0, 1});
+    const ScanCounters counters{1, 0, 1};
+    ScanProgress progress(fake, counters);
+    ContentCheck test(fake, progress);
+    const std::int32_t result = test.TestFile(FromUtf8(kPath), attributes);
     EXPECT_EQ(result, opened ? 1 : 0) << attributes;
     if (!opened) {
       EXPECT_EQ(fake.calls, (std::vector<std::string>{"RepaintNow Window", "ShowNoActivate"}))
@@ -274,35 +278,6 @@ TEST(TestFile, DecisionCarriesAcrossChunkBoundaries) {
     FakePlatform fake;
     fake.AddFile(kPath, c.bytes);
     EXPECT_EQ(RunTestFile(fake, kPath).result, c.result) << c.name;
-  }
-}
-
-// ScanKeyboardBytes against a byte-at-a-time reading of the set: every byte
-// value at every position of buffers long enough for the wide paths, on
-// either side of their block edges.
-TEST(ScanKeyboardBytes, StopsAtTheFirstOutsiderAndSeesSeparatorsBeforeIt) {
-  const auto reference = [](const std::string& bytes, bool& separator) {
-    std::size_t i = 0;
-    for (; i < bytes.size() && KeyboardCharsA.find(bytes[i]) != std::string_view::npos; ++i) {
-      if (bytes[i] == '/' || bytes[i] == '\\') separator = true;
-    }
-    return i;
-  };
-  for (std::size_t length :
-       {std::size_t{1}, std::size_t{15}, std::size_t{16}, std::size_t{17}, std::size_t{47}}) {
-    for (std::size_t position = 0; position < length; ++position) {
-      for (int value = 0; value < 256; ++value) {
-        std::string bytes(length, 'k');
-        bytes[position] = static_cast<char>(value);
-        if (position + 1 < length) bytes[length - 1] = '/';  // a separator after it
-        bool expectedSeparator = false, actualSeparator = false;
-        const std::size_t expected = reference(bytes, expectedSeparator);
-        const std::size_t actual = ScanKeyboardBytes(
-            reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), actualSeparator);
-        ASSERT_EQ(actual, expected) << length << " " << position << " " << value;
-        ASSERT_EQ(actualSeparator, expectedSeparator) << length << " " << position << " " << value;
-      }
-    }
   }
 }
 

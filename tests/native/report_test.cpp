@@ -8,7 +8,7 @@ namespace escaner {
 namespace {
 
 using escaner_test::FakePlatform;
-using escaner_test::U16;
+using escaner_test::FromUtf8;
 
 constexpr const char* kReport = "C:\\Prog\\Malware.txt";
 

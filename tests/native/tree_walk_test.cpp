@@ -1,5 +1,7 @@
 #include "scan/tree_walk.h"
 
+#include "scan/passes.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,7 +12,7 @@ namespace escaner {
 namespace {
 
 using escaner_test::FakePlatform;
-using escaner_test::U16;
+using escaner_test::FromUtf8;
 
 // The files the scanning pass handed to the content test, in order.
 std::vector<std::string> TestedFiles(const FakePlatform& fake) {
@@ -34,9 +36,10 @@ struct Walk {
 
   Walk() { fake.AddFolder("C:\\Prog"); }  // the report's folder
   void Run(const std::string& folder) {
-    CountFiles(fake, U16(folder), counters);
-    ContentCheck contentCheck(fake);
-    ScanFolder(fake, U16(folder), counters, contentCheck);
+    CountFiles(fake, FromUtf8(folder), counters);
+    ScanProgress progress(fake, counters);
+    ContentCheck contentCheck(fake, progress);
+    ScanFolder(fake, FromUtf8(folder), counters, progress, contentCheck);
   }
 };
 

@@ -10,7 +10,7 @@
 #include "platform/win32/win32_platform.h"
 #include "scan/content_check.h"
 #include "scan/report.h"
-#include "scan/tree_walk.h"
+#include "scan/passes.h"
 #include "win32/report_redirect.h"
 #include "win32/temp_tree.h"
 
@@ -177,8 +177,9 @@ TEST_F(ReportTest, ScanCountsFlaggedFilesWhileTheReportIsHeld) {
 
   escaner::ScanCounters counters;
   escaner::CountFiles(platform_, scanned.Path16(), counters);
-  escaner::ContentCheck contentCheck(platform_);
-  escaner::ScanFolder(platform_, scanned.Path16(), counters, contentCheck);
+  escaner::ScanProgress progress(platform_, counters);
+  escaner::ContentCheck contentCheck(platform_, progress);
+  escaner::ScanFolder(platform_, scanned.Path16(), counters, progress, contentCheck);
   CloseHandle(holder);
 
   EXPECT_EQ(counters.FilesScanned, 3);

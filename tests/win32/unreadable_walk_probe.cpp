@@ -18,7 +18,7 @@
 #include <string>
 
 #include "scan/content_check.h"
-#include "scan/tree_walk.h"
+#include "scan/passes.h"
 #include "win32/report_redirect.h"
 #include "win32/temp_tree.h"
 
@@ -57,8 +57,9 @@ TEST(UnreadableEntries, AreSkippedAlikeByBothPasses) {
   escaner::ScanCounters counters;
   escaner::CountFiles(platform, U16(tree), counters);
   EXPECT_EQ(counters.FilesScanned, 3) << "abierta.txt, cerrado.txt, sub\\visible.txt";
-  escaner::ContentCheck contentCheck(platform);
-  escaner::ScanFolder(platform, U16(tree), counters, contentCheck);
+  escaner::ScanProgress progress(platform, counters);
+  escaner::ContentCheck contentCheck(platform, progress);
+  escaner::ScanFolder(platform, U16(tree), counters, progress, contentCheck);
   EXPECT_EQ(counters.FilesDone, 3) << "the scanning pass met other files than the count";
   EXPECT_EQ(counters.FilesInfected, 2);
   const std::string root(tree.begin(), tree.end());

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "scan/content_check.h"
-#include "scan/tree_walk.h"
+#include "scan/passes.h"
 #include "win32/report_redirect.h"
 #include "win32/temp_tree.h"
 
@@ -32,8 +32,9 @@ WalkResult WalkBothPasses(const std::wstring& folder) {
   PlatformWithReportIn platform(reportFolder.Path());
   WalkResult result;
   escaner::CountFiles(platform, U16(folder), result.counters);
-  escaner::ContentCheck contentCheck(platform);
-  escaner::ScanFolder(platform, U16(folder), result.counters, contentCheck);
+  escaner::ScanProgress progress(platform, result.counters);
+  escaner::ContentCheck contentCheck(platform, progress);
+  escaner::ScanFolder(platform, U16(folder), result.counters, progress, contentCheck);
   const std::string report = ReadWholeFile(reportFolder.Path() + L"Malware.txt").value_or("");
   for (std::size_t start = 0; start < report.size();) {
     const std::size_t end = report.find("\r\n", start);

@@ -1,4 +1,4 @@
-#include "e2e/run/folder_dialog_handler.h"
+#include "e2e/handlers/folder_dialog_handler.h"
 
 #include "support/dialog_ids.h"
 #include "support/folder_selection.h"

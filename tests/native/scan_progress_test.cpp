@@ -1,4 +1,4 @@
-#include "scan/scan_counters.h"
+#include "scan/scan_progress.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "e2e/run/strip_handler.h"
+#include "e2e/handlers/strip_handler.h"
 
 #include "support/deadline.h"
 #include "support/json_event.h"

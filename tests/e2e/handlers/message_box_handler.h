@@ -7,8 +7,8 @@
 
 #include <set>
 
-#include "e2e/run/started_processes.h"
-#include "e2e/run/strip_handler.h"
+#include "e2e/handlers/started_processes.h"
+#include "e2e/handlers/strip_handler.h"
 #include "support/deadline.h"
 
 namespace escaner_test {

@@ -1,4 +1,4 @@
-#include "e2e/run/started_processes.h"
+#include "e2e/handlers/started_processes.h"
 
 #include "support/json_event.h"
 #include "support/process_tree.h"

@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include "e2e/run/started_processes.h"
+#include "e2e/handlers/started_processes.h"
 
 namespace escaner_test {
 

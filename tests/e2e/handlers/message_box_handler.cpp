@@ -1,4 +1,4 @@
-#include "e2e/run/message_box_handler.h"
+#include "e2e/handlers/message_box_handler.h"
 
 #include "support/dialog_ids.h"
 #include "support/json_event.h"

@@ -1,4 +1,4 @@
-#include "e2e/run/opened_program_handler.h"
+#include "e2e/handlers/opened_program_handler.h"
 
 #include <map>
 #include <set>

@@ -1,14 +1,14 @@
-#include "e2e/run/driven_run.h"
+#include "e2e/handlers/driven_run.h"
 
 #include <windows.h>
 
 #include <set>
 
-#include "e2e/run/folder_dialog_handler.h"
-#include "e2e/run/message_box_handler.h"
-#include "e2e/run/opened_program_handler.h"
-#include "e2e/run/started_processes.h"
-#include "e2e/run/strip_handler.h"
+#include "e2e/handlers/folder_dialog_handler.h"
+#include "e2e/handlers/message_box_handler.h"
+#include "e2e/handlers/opened_program_handler.h"
+#include "e2e/handlers/started_processes.h"
+#include "e2e/handlers/strip_handler.h"
 #include "support/deadline.h"
 #include "support/json_event.h"
 #include "support/program_closing.h"
