@@ -11,8 +11,12 @@ target_include_directories(escaner_fake PUBLIC tests)
 # the tests move by hand; the Win32 build compiles it into the strip.
 add_library(escaner_bar_pacer STATIC src/ui/bar_pacer.cpp)
 target_include_directories(escaner_bar_pacer PUBLIC src)
+# So is the rate at which the strip's thread answers during the scan.
+add_library(escaner_answer_pacer STATIC src/ui/answer_pacer.cpp)
+target_include_directories(escaner_answer_pacer PUBLIC src)
 
 add_executable(escaner_native_tests
+  tests/native/answer_pacer_test.cpp
   tests/native/bar_pacer_test.cpp
   tests/native/choose_folder_test.cpp
   tests/native/content_check_test.cpp
@@ -21,14 +25,16 @@ add_executable(escaner_native_tests
   tests/native/report_test.cpp
   tests/native/run_scan_test.cpp
   tests/native/scan_progress_test.cpp
+  tests/native/stay_responsive_test.cpp
   tests/native/tree_walk_test.cpp
 )
-target_link_libraries(escaner_native_tests PRIVATE escaner_fake escaner_bar_pacer GTest::gtest_main)
+target_link_libraries(escaner_native_tests PRIVATE escaner_fake escaner_bar_pacer
+  escaner_answer_pacer GTest::gtest_main)
 gtest_discover_tests(escaner_native_tests)
 
 # Built by `make bench` only.
 add_executable(escaner_bench EXCLUDE_FROM_ALL bench/core_bench.cpp)
-target_link_libraries(escaner_bench PRIVATE escaner_fake benchmark::benchmark)
+target_link_libraries(escaner_bench PRIVATE escaner_fake escaner_answer_pacer benchmark::benchmark)
 
 # scripts/with-wine.sh's failures, played with stand-ins for Xvfb and Wine.
 add_test(NAME with_wine_failures COMMAND ${CMAKE_SOURCE_DIR}/tests/scripts/with_wine_test.sh)

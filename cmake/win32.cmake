@@ -24,6 +24,7 @@ add_library(escaner_win32 STATIC
   src/platform/win32/report_file.cpp
   src/platform/win32/verbatim_path.cpp
   src/platform/win32/win32_platform.cpp
+  src/ui/answer_pacer.cpp
   src/ui/bar_pacer.cpp
   src/ui/progress_template.cpp
   src/ui/progress_window.cpp

@@ -140,6 +140,13 @@ class Platform {
   virtual void RepaintNow(PaintTarget target) = 0;
   virtual void ShowNoActivate() = 0;
   virtual void CloseProgressWindow() = 0;
+  // Passed through by every long loop of the scan (each folder opened, each
+  // listed entry, each chunk read, each report line appended), so that the strip's thread is
+  // never silent for long although it runs no message loop: at most once a
+  // frame it answers what other threads and programs sent it and repaints
+  // what the system marked damaged, the bars as they stand. It retrieves no
+  // input and moves no bar. Between those moments it only reads the clock.
+  virtual void StayResponsive() = 0;
 };
 
 // A path the file layer will open: not empty, and no wildcard. Listed names

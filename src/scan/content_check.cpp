@@ -28,6 +28,7 @@ FileExamination ContentCheck::Examine(const std::u16string& path, std::uint32_t 
   std::uint64_t offset = 0;
   std::size_t chunkSize = kFirstChunkSize;
   for (; offset < length; chunkSize = std::min(2 * chunkSize, kLargestChunkSize)) {
+    platform_.StayResponsive();
     const std::size_t wanted =
         static_cast<std::size_t>(std::min<std::uint64_t>(chunkSize, length - offset));
     const std::size_t got = std::min(platform_.Read(file, chunk_.get(), wanted), wanted);

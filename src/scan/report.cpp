@@ -15,6 +15,7 @@ void ClearReport(Platform& platform) {
 }
 
 void LogInfected(Platform& platform, std::u16string_view path) {
+  platform.StayResponsive();
   const FileHandle report = platform.OpenForAppend(ReportPath(platform));
   if (report == kNoFile) return;
   if (!path.empty()) platform.Write(report, platform.AnsiBytes(path));

@@ -32,6 +32,7 @@ void TreeWalker::Walk(const std::u16string& folder, FileVisitor& visitor) {
 // folder already being walked above itself (a link back up, whatever its tag
 // says) is looked at once and not entered.
 void TreeWalker::Enter(FileVisitor& visitor) {
+  platform_.StayResponsive();  // also between subfolders that cannot be opened
   FolderId id;
   const FolderHandle folder = platform_.OpenFolder(path_, id);
   if (folder == kNoFolder) return;
@@ -45,6 +46,7 @@ void TreeWalker::Enter(FileVisitor& visitor) {
   const std::size_t folderLength = path_.size();
   if (platform_.FirstEntry(folder, entry_)) {
     do {
+      platform_.StayResponsive();
       if (!(entry_.attributes & kAttributeDirectory)) {
         path_ += entry_.name;
         visitor.VisitFile(path_, entry_.attributes);
@@ -64,6 +66,7 @@ void TreeWalker::Enter(FileVisitor& visitor) {
   // deep it goes.
   if (platform_.FirstEntry(folder, entry_)) {
     do {
+      platform_.StayResponsive();
       if (!IsEnteredSubfolder(entry_)) continue;
       if (level.subfolderCount == level.subfolders.size()) level.subfolders.emplace_back();
       level.subfolders[level.subfolderCount++] = entry_.name;

@@ -32,6 +32,10 @@ static_assert(kPlacementFlags == 0x071C);
 constexpr UINT kRepaintNow = RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW;
 static_assert(kRepaintNow == 0x0185);
 
+// Only what is already invalid is erased and painted, children included.
+constexpr UINT kRepaintWhatIsInvalid = RDW_ALLCHILDREN | RDW_UPDATENOW;
+static_assert(kRepaintWhatIsInvalid == 0x0180);
+
 struct BarLayout {
   int id;
   const wchar_t* text;
@@ -49,10 +53,12 @@ void CloseStrip(HWND window) {
 
 }  // namespace
 
-ProgressWindow::ProgressWindow() : ProgressWindow(kTickCount, kFrameMilliseconds) {}
+ProgressWindow::ProgressWindow() : ProgressWindow(kTickCount) {}
+
+ProgressWindow::ProgressWindow(const Clock& clock) : ProgressWindow(clock, kFrameMilliseconds) {}
 
 ProgressWindow::ProgressWindow(const Clock& clock, unsigned frameMilliseconds)
-    : pacer_(*this, clock, frameMilliseconds) {}
+    : pacer_(*this, clock, frameMilliseconds), answers_(clock, kAnswerMilliseconds) {}
 
 ProgressWindow::~ProgressWindow() {
   if (!pacer_.Running()) return;
@@ -141,6 +147,7 @@ int ProgressWindow::ShowProgressWindow(HWND owner) {
   }
   savedFocus_ = nullptr;
   pacer_.Start();
+  answers_.Reset();
   // A new bar already has OverallBar's range and position.
   ResetProgressBar(kFileBarId);
 
@@ -207,13 +214,39 @@ void ProgressWindow::RepaintWindow() {
     RedrawWindow(progressWindowHandle_, nullptr, nullptr, kRepaintNow);
 }
 
+void ProgressWindow::EndFrame() {
+  AnswerSentMessages();
+  answers_.Answered();
+}
+
+// The scan's long stretches without a bar operation (the whole counting
+// pass, folders that hold only folders, a long listing, a large file read
+// before its first step) pass through here. A strip uncovered in such a
+// stretch is painted again now rather than at the next frame, which may be
+// minutes away; it shows the bars as they stand, and nothing waiting in the
+// pacer is sent.
+void ProgressWindow::Answer() {
+  AnswerSentMessages();
+  // What was answered may have closed the strip.
+  if (pacer_.Running()) {
+    HWND strip = progressWindowHandle_;
+    bool damaged = GetUpdateRect(strip, nullptr, FALSE) != FALSE;
+    for (HWND bar = GetWindow(strip, GW_CHILD); bar != nullptr && !damaged;
+         bar = GetWindow(bar, GW_HWNDNEXT)) {
+      damaged = GetUpdateRect(bar, nullptr, FALSE) != FALSE;
+    }
+    if (damaged) RedrawWindow(strip, nullptr, nullptr, kRepaintWhatIsInvalid);
+  }
+  answers_.Answered();
+}
+
 // Nothing retrieves the thread's messages during a scan, so that keyboard
 // and mouse input stay unprocessed. Messages sent to the thread are another
 // matter: other programs send broadcasts to every top-level window and wait
 // for the answer, and a thread that asks for none of its messages for 5 s is
-// taken for hung. Once a frame, this call delivers what was sent and
-// retrieves nothing posted.
-void ProgressWindow::EndFrame() {
+// taken for hung. This call delivers what was sent and retrieves nothing
+// posted.
+void ProgressWindow::AnswerSentMessages() {
   MSG message;
   PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
 }

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+#include "ui/answer_pacer.h"
 #include "ui/bar_pacer.h"
 
 namespace escaner::ui {
@@ -34,6 +35,9 @@ class ProgressWindow final : private BarSink {
   // Paced by the tick count, one frame every 33 ms; EscanerUnpaced.exe is
   // built with a frame of 0 and sends every operation at once.
   ProgressWindow();
+  // Paced by `clock`, with the frame ProgressWindow() has. `clock` must
+  // outlive this object.
+  explicit ProgressWindow(const Clock& clock);
   // Paced by `clock`, one frame every `frameMilliseconds` (0: unpaced).
   // `clock` must outlive this object.
   ProgressWindow(const Clock& clock, unsigned frameMilliseconds);
@@ -60,6 +64,12 @@ class ProgressWindow final : private BarSink {
   void ShowNoActivate();
   // WM_CLOSE then DestroyWindow.
   void CloseProgressWindow();
+  // At most once every kAnswerMilliseconds, whatever the frame: answers what
+  // was sent to the thread and repaints what the system marked damaged, the
+  // bars as they stand. Otherwise, and while there is no strip, a clock read.
+  void StayResponsive() {
+    if (pacer_.Running() && answers_.Due()) Answer();
+  }
   // The strip's own handling of its messages: hands the keyboard focus back
   // across a loss and regain of activation. Always returns 0.
   LRESULT ProgressWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -68,6 +78,11 @@ class ProgressWindow final : private BarSink {
   static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   // Lets go of the current window, if any, without destroying it.
   void Detach();
+  // StayResponsive's turn, when it is due.
+  void Answer();
+  // Delivers what other threads and programs sent to this thread; retrieves
+  // nothing posted.
+  void AnswerSentMessages();
 
   // What the pacer sends reaches the controls here.
   void SendPosition(int barId, std::int32_t position) override;
@@ -80,6 +95,8 @@ class ProgressWindow final : private BarSink {
   HWND savedFocus_ = nullptr;
   // Running from the window's creation to its WM_DESTROY.
   BarPacer pacer_;
+  // When the thread last answered, at a frame's end or at StayResponsive.
+  AnswerPacer answers_;
 };
 
 }  // namespace escaner::ui

@@ -467,5 +467,9 @@ void FakePlatform::RepaintNow(PaintTarget target) {
 }
 void FakePlatform::ShowNoActivate() { Record("ShowNoActivate"); }
 void FakePlatform::CloseProgressWindow() { Record("CloseProgressWindow"); }
+void FakePlatform::StayResponsive() {
+  ++stayResponsiveCount;
+  if (recordStayResponsive) Record("StayResponsive");
+}
 
 }  // namespace escaner_test

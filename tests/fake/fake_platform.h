@@ -74,6 +74,11 @@ class FakePlatform : public Platform {
   std::size_t foldersOpened = 0;
   // The recorded calls that start with one of `prefixes`.
   std::vector<std::string> CallsStartingWith(std::initializer_list<std::string> prefixes) const;
+  // StayResponsive is always counted, but kept among the calls (and shown to
+  // beforeEachCall) only with `recordStayResponsive` on: the scan passes
+  // through it at every entry, and most tests compare exact call lists.
+  bool recordStayResponsive = false;
+  std::size_t stayResponsiveCount = 0;
   int openFileCount() const { return static_cast<int>(openFiles_.size()); }
   int openFolderCount() const { return static_cast<int>(openFolders_.size()); }
   int mostFoldersOpenAtOnce() const { return mostFoldersOpen_; }
@@ -103,6 +108,7 @@ class FakePlatform : public Platform {
   void RepaintNow(PaintTarget target) override;
   void ShowNoActivate() override;
   void CloseProgressWindow() override;
+  void StayResponsive() override;
 
  private:
   struct Node {

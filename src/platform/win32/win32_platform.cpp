@@ -9,6 +9,10 @@ namespace escaner::win32 {
 
 Win32Platform::Win32Platform() { verbatimPath_.reserve(2 * MAX_PATH); }
 
+Win32Platform::Win32Platform(const ui::Clock& stripClock) : progressWindow_(stripClock) {
+  verbatimPath_.reserve(2 * MAX_PATH);
+}
+
 Win32Platform::~Win32Platform() {
   for (const auto& listing : folders_) {
     if (listing->handle != INVALID_HANDLE_VALUE) CloseHandle(listing->handle);
@@ -65,5 +69,7 @@ void Win32Platform::RepaintNow(PaintTarget target) {
 void Win32Platform::ShowNoActivate() { progressWindow_.ShowNoActivate(); }
 
 void Win32Platform::CloseProgressWindow() { progressWindow_.CloseProgressWindow(); }
+
+void Win32Platform::StayResponsive() { progressWindow_.StayResponsive(); }
 
 }  // namespace escaner::win32

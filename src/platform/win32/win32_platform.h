@@ -23,6 +23,9 @@ namespace escaner::win32 {
 class Win32Platform : public Platform {
  public:
   Win32Platform();
+  // The strip paced by `stripClock` instead of the tick count (tests move
+  // it by hand). `stripClock` must outlive this object.
+  explicit Win32Platform(const ui::Clock& stripClock);
   ~Win32Platform() override;
   Win32Platform(const Win32Platform&) = delete;
   Win32Platform& operator=(const Win32Platform&) = delete;
@@ -58,6 +61,7 @@ class Win32Platform : public Platform {
   void RepaintNow(PaintTarget target) override;
   void ShowNoActivate() override;
   void CloseProgressWindow() override;
+  void StayResponsive() override;
 
  private:
   // The progress strip: its window, the focus it hands back, its bars' state.
