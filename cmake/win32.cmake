@@ -90,6 +90,7 @@ set(ESCANER_WIN32_TESTS
   report_file_test
   resources_test
   startup_process_test
+  stay_responsive_test
   verbatim_path_test
   walk_on_real_files_test
   win32_platform_test
@@ -113,6 +114,7 @@ add_executable(driver
   tests/e2e/handlers/opened_program_handler.cpp
   tests/e2e/handlers/started_processes.cpp
   tests/e2e/handlers/strip_handler.cpp
+  tests/e2e/handlers/strip_prober.cpp
 )
 target_link_libraries(driver PRIVATE escaner_test_support)
 

@@ -64,9 +64,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     ExitProcess(255);
   }
 
-  // A long scan runs no message loop; without this the system would swap the
-  // progress strip for a "not responding" ghost window.
-  DisableProcessWindowsGhosting();
+  // Window ghosting stays on. The scan runs no message loop, but it calls
+  // PeekMessage at least every 33 ms wherever it goes (the strip's frames and
+  // the StayResponsive points), so the system takes the strip for hung only
+  // when a single call has blocked for seconds (a dead network share, a
+  // stalled drive). Then the ghost is the truth, and it lets the user move or
+  // close a strip that would otherwise sit frozen above every window.
 
   [[maybe_unused]] const StartupValues startupValues = GatherStartupValues();
 

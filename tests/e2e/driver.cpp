@@ -3,13 +3,16 @@
 //
 //   driver run --exe PATH [--cwd DIR] [--args TEXT] (--choose FOLDER | --cancel)
 //              [--timeout SECONDS] [--open-wait SECONDS] [--hang-flag FILE]
+//              [--probe-strip MILLISECONDS]
 //   driver attrib PATH [+r] [+h] [+s]
 //   driver list FOLDER
 //
 // `run` starts the exe, answers its folder dialog, samples the progress strip
 // while the scan runs, reads and dismisses every message box, records what
 // the shell's open request started and closes it, and reports the exit code
-// (e2e/handlers/driven_run.h, one handler per window it meets).
+// (e2e/handlers/driven_run.h, one handler per window it meets). With
+// --probe-strip it also sends the strip WM_NULL that often, each with a
+// deadline of 100 ms, and reports how many went unanswered.
 //
 // `attrib` sets DOS attributes the way a Windows user would, and `list`
 // prints the raw listing of a folder and of every folder below it, as the
@@ -151,9 +154,9 @@ int main() {
   if (command == L"list") return List(args);
   if (command != L"run") return Usage();
 
-  escaner_test::Options given(
-      {L"--exe", L"--cwd", L"--args", L"--choose", L"--timeout", L"--open-wait", L"--hang-flag"},
-      {L"--cancel"});
+  escaner_test::Options given({L"--exe", L"--cwd", L"--args", L"--choose", L"--timeout",
+                               L"--open-wait", L"--hang-flag", L"--probe-strip"},
+                              {L"--cancel"});
   if (!given.Parse(args) || !given.Has(L"--exe")) return Usage();
   escaner_test::RunOptions options;
   options.exe = given.Text(L"--exe");
@@ -163,5 +166,6 @@ int main() {
   options.timeout = given.Number(L"--timeout", options.timeout);
   options.openWait = given.Number(L"--open-wait", options.openWait);
   options.hangFlag = given.Text(L"--hang-flag");
+  options.probeStripMs = given.Number(L"--probe-strip", 0);
   return escaner_test::DriveRun(options);
 }

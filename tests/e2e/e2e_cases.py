@@ -562,6 +562,39 @@ def link_cycle(suite: Suite, check: Check):
     check.report(app, report_bytes(flagged))
 
 
+# Folders holding only folders: neither pass makes a bar operation until
+# the few files at the end, so only the scan's own points can answer.
+OUTER_FOLDERS, INNER_FOLDERS = 40, 50
+
+
+@case
+def strip_answers_through_both_passes(suite: Suite, check: Check):
+    folder = suite.case_dir("strip_answers_through_both_passes")
+    tree = Tree(folder / "drive" / "Carpetas", b"T:\\Carpetas\\")
+    for i in range(OUTER_FOLDERS):
+        for j in range(INNER_FOLDERS):
+            tree.folder(f"c{i:02}/s{j:02}")
+    last = f"c{OUTER_FOLDERS - 1:02}/s{INNER_FOLDERS - 1:02}"
+    for name, content in [("a.txt", b"a/1"), ("b.txt", b"sin barra"), ("c.txt", b"c\\3")]:
+        tree.file(f"{last}/{name}", content)
+    order, contents = suite.expected_walk(tree)
+    flagged = suite.flagged_in_order(order, contents)
+    app = fresh_app(folder, suite.wine.escaner_exe)
+    # Another program's message every 25 ms, each given 100 ms for its answer.
+    run = suite.wine.run("strip_answers_through_both_passes", app, choose="T:\\Carpetas",
+                         timeout=180, probe_strip_ms=25)
+
+    check_scan_session(check, run, 3, 2, opened_report=True)
+    check.report(app, report_bytes(flagged))
+    check_strip(check, run)
+    answers = run.first("strip_answers") or {}
+    seen_ms = (run.first("strip_closed") or {}).get("seen_ms", 0)
+    check.equal("messages the strip left unanswered for 100 ms", answers.get("unanswered"), 0)
+    # Sent all along, not just at the start or the end.
+    check.that("messages sent through the scan", answers.get("sent", 0) >= max(10, seen_ms / 200),
+               f"{answers} over {seen_ms} ms of strip")
+
+
 def main():
     if len(sys.argv) < 2:
         print("usage: e2e_cases.py BUILD_DIR [CASE ...]", file=sys.stderr)

@@ -123,9 +123,11 @@ class Wine:
         return target
 
     def run(self, name, app_dir: Path, choose=None, cwd=None, args="", timeout=60.0,
-            open_wait=10.0) -> RunResult:
+            open_wait=10.0, probe_strip_ms=0) -> RunResult:
         """Starts the copy of the exe in app_dir through the driver and plays
-        the user: choose `choose` (a Windows path) or cancel."""
+        the user: choose `choose` (a Windows path) or cancel. With
+        `probe_strip_ms`, the driver also sends the strip WM_NULL that often
+        while it is shown, each with a deadline of 100 ms."""
         flag = self.work / f"hang-{name}.flag"
         command = ["wine", str(self.driver_exe), "run",
                    "--exe", windows_path(app_dir / "Escaner.exe"),
@@ -136,6 +138,8 @@ class Wine:
             command += ["--cwd", cwd]
         if args:
             command += ["--args", args]
+        if probe_strip_ms:
+            command += ["--probe-strip", str(probe_strip_ms)]
         log = self.results / f"{name}.jsonl"
         screenshot = None
         with open(log, "wb") as log_file:

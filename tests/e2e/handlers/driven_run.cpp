@@ -9,6 +9,7 @@
 #include "e2e/handlers/opened_program_handler.h"
 #include "e2e/handlers/started_processes.h"
 #include "e2e/handlers/strip_handler.h"
+#include "e2e/handlers/strip_prober.h"
 #include "support/deadline.h"
 #include "support/json_event.h"
 #include "support/program_closing.h"
@@ -39,7 +40,8 @@ class Run {
         started_(program_.Pid()),
         folderDialog_(program_.Process(), deadline_, options.choose),
         messageBox_(started_, strip_, deadline_),
-        openedProgram_(started_, options.openWait) {}
+        openedProgram_(started_, options.openWait),
+        stripProber_(options.probeStripMs) {}
 
   int Execute() {
     if (!program_.Started()) {
@@ -51,6 +53,7 @@ class Run {
     Emit("{\"event\":\"started\",\"command_line\":" + JsonWide(program_.CommandLine()) +
          ",\"desktop\":" + escaner_test::JsonRect(desktop) + Format(",\"acp\":%u}", GetACP()));
     if (!WatchUntilExit()) return Hung();
+    stripProber_.Report();
     const DWORD code = program_.WaitForExit(0).value_or(0);
     openedProgram_.WatchAndClose();
     Emit(Format("{\"event\":\"exit\",\"code\":%lu}", code));
@@ -93,6 +96,7 @@ class Run {
         break;
       case WindowKind::Strip:
         strip_.Meet(window);
+        stripProber_.Meet(window);
         break;
       case WindowKind::MessageBox:
         messageBox_.Meet(window);
@@ -133,6 +137,7 @@ class Run {
   FolderDialogHandler folderDialog_;
   MessageBoxHandler messageBox_;
   OpenedProgramHandler openedProgram_;
+  StripProber stripProber_;
   std::set<HWND> announced_;
 };
 

@@ -19,6 +19,7 @@ struct RunOptions {
   double timeout = 60;
   double openWait = 10;
   std::wstring hangFlag;
+  double probeStripMs = 0;  // 0: the strip is sent nothing
 };
 
 // The driver's exit code: 0 the exe ended, 2 it hung, 3 it did not start.
