@@ -332,9 +332,10 @@ TEST(ListingOfOwnNames, EveryNameIsListedAsItself) {
   }
 }
 
-// A folder's identity is the same by any path that reaches it, a link made
-// on the Linux side included (so a link back up is recognised whatever its
-// tag says), and differs between siblings, parent and child.
+// A folder's identity by its handle is the same by any path that reaches
+// it, through a link made on the Linux side too (so a reparse point the walk
+// enters is recognised when it leads back up), and differs between
+// siblings, parent and child.
 TEST(FolderIdentity, SameFolderSameIdOtherFolderOtherId) {
   const std::wstring root = LinuxFixture(L"identity");
   ASSERT_FALSE(root.empty());
