@@ -150,9 +150,10 @@ __attribute__((target("ssse3"))) std::size_t ScanBySsse3(const unsigned char* by
   const __m128i rowsLow = _mm_load_si128(reinterpret_cast<const __m128i*>(tables.lowRows[0]));
   const __m128i rowsHigh = _mm_load_si128(reinterpret_cast<const __m128i*>(tables.lowRows[1]));
   const __m128i highBits = _mm_load_si128(reinterpret_cast<const __m128i*>(tables.highBits));
-  __m128i separators = _mm_setzero_si128();
   std::size_t i = 0;
-  for (; i + kWideBlock <= size; i += kWideBlock) {
+  // Separators are looked for only until the first one: in later blocks, and
+  // in the later chunks of the same file, only the set is judged.
+  for (; !hasSeparator && i + kWideBlock <= size; i += kWideBlock) {
     const auto* at = reinterpret_cast<const __m128i*>(bytes + i);
     const __m128i b0 = _mm_loadu_si128(at), b1 = _mm_loadu_si128(at + 1),
                   b2 = _mm_loadu_si128(at + 2), b3 = _mm_loadu_si128(at + 3);
@@ -162,8 +163,8 @@ __attribute__((target("ssse3"))) std::size_t ScanBySsse3(const unsigned char* by
                   o3 = Ssse3Outsiders(b3, rowsLow, rowsHigh, highBits);
     const __m128i s0 = Ssse3Separators(b0), s1 = Ssse3Separators(b1), s2 = Ssse3Separators(b2),
                   s3 = Ssse3Separators(b3);
+    const __m128i separators = _mm_or_si128(_mm_or_si128(s0, s1), _mm_or_si128(s2, s3));
     if (_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(o0, o1), _mm_or_si128(o2, o3))) != 0) {
-      if (_mm_movemask_epi8(separators) != 0) hasSeparator = true;
       const std::uint64_t outsiders =
           MaskBits(_mm_movemask_epi8(o0), 0) | MaskBits(_mm_movemask_epi8(o1), 16) |
           MaskBits(_mm_movemask_epi8(o2), 32) | MaskBits(_mm_movemask_epi8(o3), 48);
@@ -172,9 +173,21 @@ __attribute__((target("ssse3"))) std::size_t ScanBySsse3(const unsigned char* by
           MaskBits(_mm_movemask_epi8(s2), 32) | MaskBits(_mm_movemask_epi8(s3), 48);
       return i + StopInBlock(outsiders, separatorBits, hasSeparator);
     }
-    separators = _mm_or_si128(separators, _mm_or_si128(_mm_or_si128(s0, s1), _mm_or_si128(s2, s3)));
+    if (_mm_movemask_epi8(separators) != 0) hasSeparator = true;
   }
-  if (_mm_movemask_epi8(separators) != 0) hasSeparator = true;
+  for (; i + kWideBlock <= size; i += kWideBlock) {
+    const auto* at = reinterpret_cast<const __m128i*>(bytes + i);
+    const __m128i o0 = Ssse3Outsiders(_mm_loadu_si128(at), rowsLow, rowsHigh, highBits),
+                  o1 = Ssse3Outsiders(_mm_loadu_si128(at + 1), rowsLow, rowsHigh, highBits),
+                  o2 = Ssse3Outsiders(_mm_loadu_si128(at + 2), rowsLow, rowsHigh, highBits),
+                  o3 = Ssse3Outsiders(_mm_loadu_si128(at + 3), rowsLow, rowsHigh, highBits);
+    if (_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(o0, o1), _mm_or_si128(o2, o3))) != 0) {
+      const std::uint64_t outsiders =
+          MaskBits(_mm_movemask_epi8(o0), 0) | MaskBits(_mm_movemask_epi8(o1), 16) |
+          MaskBits(_mm_movemask_epi8(o2), 32) | MaskBits(_mm_movemask_epi8(o3), 48);
+      return i + static_cast<std::size_t>(__builtin_ctzll(outsiders));
+    }
+  }
   return i + ScanByTable(bytes + i, size - i, hasSeparator);
 }
 
@@ -206,9 +219,8 @@ __attribute__((target("avx2"))) std::size_t ScanByAvx2(const unsigned char* byte
       _mm_load_si128(reinterpret_cast<const __m128i*>(tables.lowRows[1])));
   const __m256i highBits = _mm256_broadcastsi128_si256(
       _mm_load_si128(reinterpret_cast<const __m128i*>(tables.highBits)));
-  __m256i separators = _mm256_setzero_si256();
   std::size_t i = 0;
-  for (; i + kWideBlock <= size; i += kWideBlock) {
+  for (; !hasSeparator && i + kWideBlock <= size; i += kWideBlock) {
     const auto* at = reinterpret_cast<const __m256i*>(bytes + i);
     const __m256i b0 = _mm256_loadu_si256(at), b1 = _mm256_loadu_si256(at + 1);
     const __m256i o0 = Avx2Outsiders(b0, rowsLow, rowsHigh, highBits),
@@ -216,16 +228,26 @@ __attribute__((target("avx2"))) std::size_t ScanByAvx2(const unsigned char* byte
     const __m256i s0 = Avx2Separators(b0), s1 = Avx2Separators(b1);
     const __m256i anyOutsider = _mm256_or_si256(o0, o1);
     if (!_mm256_testz_si256(anyOutsider, anyOutsider)) {
-      if (!_mm256_testz_si256(separators, separators)) hasSeparator = true;
       const std::uint64_t outsiders =
           MaskBits(_mm256_movemask_epi8(o0), 0) | MaskBits(_mm256_movemask_epi8(o1), 32);
       const std::uint64_t separatorBits =
           MaskBits(_mm256_movemask_epi8(s0), 0) | MaskBits(_mm256_movemask_epi8(s1), 32);
       return i + StopInBlock(outsiders, separatorBits, hasSeparator);
     }
-    separators = _mm256_or_si256(separators, _mm256_or_si256(s0, s1));
+    const __m256i separators = _mm256_or_si256(s0, s1);
+    if (!_mm256_testz_si256(separators, separators)) hasSeparator = true;
   }
-  if (!_mm256_testz_si256(separators, separators)) hasSeparator = true;
+  for (; i + kWideBlock <= size; i += kWideBlock) {
+    const auto* at = reinterpret_cast<const __m256i*>(bytes + i);
+    const __m256i o0 = Avx2Outsiders(_mm256_loadu_si256(at), rowsLow, rowsHigh, highBits),
+                  o1 = Avx2Outsiders(_mm256_loadu_si256(at + 1), rowsLow, rowsHigh, highBits);
+    const __m256i anyOutsider = _mm256_or_si256(o0, o1);
+    if (!_mm256_testz_si256(anyOutsider, anyOutsider)) {
+      const std::uint64_t outsiders =
+          MaskBits(_mm256_movemask_epi8(o0), 0) | MaskBits(_mm256_movemask_epi8(o1), 32);
+      return i + static_cast<std::size_t>(__builtin_ctzll(outsiders));
+    }
+  }
   return i + ScanByTable(bytes + i, size - i, hasSeparator);
 }
 #endif
