@@ -153,14 +153,15 @@ set_tests_properties(unreadable_entries_unprivileged PROPERTIES SKIP_RETURN_CODE
 
 
 # Benchmark programs, built by `make bench` only (target bench_programs):
-# the whole-scan benchmark's driver, its floor and the literal scan, and the
+# the whole-scan benchmark's driver, its floors (the strip of `--with frames`
+# needs comctl32) and the literal scan, and the
 # exe with the progress strip unpaced, every bar operation sent to its
 # control at once: escaner_win32's sources and libraries compiled with a
 # frame of 0 ms; nothing else differs.
 add_executable(bench_driver EXCLUDE_FROM_ALL bench/win32/bench_driver.cpp)
 target_link_libraries(bench_driver PRIVATE escaner_test_support psapi)
 add_executable(floor EXCLUDE_FROM_ALL bench/win32/floor.cpp)
-target_link_libraries(floor PRIVATE psapi)
+target_link_libraries(floor PRIVATE psapi comctl32)
 # The floor takes its folder as UTF-16 through a wide entry point.
 target_compile_options(floor PRIVATE -municode)
 target_link_options(floor PRIVATE -municode)
