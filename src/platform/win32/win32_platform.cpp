@@ -14,8 +14,8 @@ Win32Platform::Win32Platform(const ui::Clock& stripClock) : progressWindow_(stri
 }
 
 Win32Platform::~Win32Platform() {
-  for (const auto& listing : folders_) {
-    if (listing->handle != INVALID_HANDLE_VALUE) CloseHandle(listing->handle);
+  for (std::size_t slot = 0; slot < folders_.size(); ++slot) {
+    Win32Platform::CloseFolder(static_cast<FolderHandle>(slot));
   }
 }
 
