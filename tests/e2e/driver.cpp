@@ -5,11 +5,16 @@
 //              [--timeout SECONDS] [--open-wait SECONDS] [--hang-flag FILE]
 //   driver attrib PATH [+r] [+h] [+s]
 //   driver list FOLDER
+//   driver hold PATH UNTIL
 //
 // `run` starts the exe, answers its folder dialog, samples the progress strip
 // while the scan runs, reads and dismisses every message box, records what
 // the shell's open request started and closes it, and reports the exit code
 // (e2e/handlers/driven_run.h, one handler per window it meets).
+//
+// `hold` opens the file PATH sharing nothing, as a program that keeps a file
+// to itself does, says so, and keeps it open until the file UNTIL exists (or
+// ten minutes have passed).
 //
 // `attrib` sets DOS attributes the way a Windows user would, and `list`
 // prints the raw listing of a folder and of every folder below it, as the
@@ -28,6 +33,7 @@
 #include <vector>
 
 #include "e2e/handlers/driven_run.h"
+#include "support/deadline.h"
 #include "support/arguments.h"
 #include "support/json_event.h"
 
@@ -134,8 +140,25 @@ int List(const std::vector<std::wstring>& args) {
   return 0;
 }
 
+// ---------------------------------------------------------------- hold
+
+int Hold(const std::vector<std::wstring>& args) {
+  if (args.size() != 2) return 1;
+  const HANDLE file =
+      CreateFileW(args[0].c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  Emit(Format("{\"event\":\"held\",\"ok\":%s,\"error\":%lu}",
+              file != INVALID_HANDLE_VALUE ? "true" : "false",
+              file != INVALID_HANDLE_VALUE ? 0ul : GetLastError()));
+  if (file == INVALID_HANDLE_VALUE) return 1;
+  const escaner_test::Deadline deadline(600);
+  while (GetFileAttributesW(args[1].c_str()) == INVALID_FILE_ATTRIBUTES && !deadline.Passed())
+    Sleep(50);
+  CloseHandle(file);
+  return 0;
+}
+
 int Usage() {
-  Emit("{\"event\":\"usage\",\"text\":\"driver run|attrib|list ...\"}");
+  Emit("{\"event\":\"usage\",\"text\":\"driver run|attrib|list|hold ...\"}");
   return 1;
 }
 
@@ -149,6 +172,7 @@ int main() {
 
   if (command == L"attrib") return SetAttributes(args);
   if (command == L"list") return List(args);
+  if (command == L"hold") return Hold(args);
   if (command != L"run") return Usage();
 
   escaner_test::Options given(

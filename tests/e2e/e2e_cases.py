@@ -23,6 +23,8 @@ APOLOGY = "Sintiendolo mucho ...\r\n" + DONE
 DIALOG_TITLE_TEXT = b"Elige Carpeta a ver ...\r\n\xae Velmar Soft".decode("cp1252")
 REPORT = "Malware.txt"
 CRLF = b"\r\n"
+# The final box's last line when the report is not whole.
+NOT_WRITTEN = "Sintiendolo mucho ... no se pudo escribir el informe "
 
 WS_POPUP, WS_VISIBLE = 0x80000000, 0x10000000
 WS_CAPTION, WS_BORDER, WS_THICKFRAME, WS_SYSMENU = 0xC00000, 0x800000, 0x40000, 0x80000
@@ -99,9 +101,10 @@ def check_not_hung(check, run):
     return True
 
 
-def check_scan_session(check, run, scanned, infected, opened_report: bool):
-    """One chosen folder, one final box with the counts, then the report
-    opened (or nothing opened) after the box, and exit code 0."""
+def check_scan_session(check, run, scanned, infected, opened_report: bool, notice=None):
+    """One chosen folder, one final box with the counts (and `notice` on a
+    line of its own after them), then the report opened (or nothing opened)
+    after the box, and exit code 0."""
     if not check_not_hung(check, run):
         return
     dialogs = run.all("folder_dialog")
@@ -112,7 +115,7 @@ def check_scan_session(check, run, scanned, infected, opened_report: bool):
                    f"selection {dialogs[0].get('selection')}")
     boxes = run.all("message_box")
     check.equal("message boxes shown", [(b["title"], b["text"]) for b in boxes],
-                [(TITLE, final_text(scanned, infected))])
+                [(TITLE, final_text(scanned, infected) + (f"\r\n{notice}" if notice else ""))])
     if boxes:
         box = boxes[0]
         check.equal("final box owner", box["owner"], 0)
@@ -560,6 +563,64 @@ def link_cycle(suite: Suite, check: Check):
 
     check_scan_session(check, run, 4, 3, opened_report=True)
     check.report(app, report_bytes(flagged))
+
+
+# An exe kept in a folder whose name the ANSI code page cannot hold (a
+# download folder under a Polish, Czech or Turkish name).
+OUTSIDE_CODE_PAGE_FOLDER = "Descargas \u0141\u0159\u015f\u0130"
+
+
+@case
+def report_beside_exe_outside_code_page(suite: Suite, check: Check):
+    folder = suite.case_dir("report_beside_exe_outside_code_page")
+    tree = Tree(folder / "drive" / "Datos", b"T:\\Datos\\")
+    for rel, content in [("a.txt", b"C:/a"), ("b.txt", b"sin barra"), ("c/d.txt", b"d\\e")]:
+        tree.file(rel, content)
+    order, contents = suite.expected_walk(tree)
+    flagged = suite.flagged_in_order(order, contents)
+    app = fresh_app(folder, suite.wine.escaner_exe, OUTSIDE_CODE_PAGE_FOLDER)
+    run = suite.wine.run("report_beside_exe_outside_code_page", app, choose="T:\\Datos",
+                         timeout=60)
+
+    check_scan_session(check, run, 3, 2, opened_report=True)
+    check.report(app, report_bytes(flagged))
+
+
+# Cases where no line can be written: the box says so and where, and the
+# shell is not asked to open what is there instead.
+@case
+def report_held_by_another_program(suite: Suite, check: Check):
+    folder = suite.case_dir("report_held_by_another_program")
+    tree = Tree(folder / "drive" / "Datos", b"T:\\Datos\\")
+    for rel, content in [("a.txt", b"C:/a"), ("b.txt", b"b\\c")]:
+        tree.file(rel, content)
+    app = fresh_app(folder, suite.wine.escaner_exe)
+    old = b"T:\\viejo.txt\r\n"
+    (app / REPORT).write_bytes(old)
+    with suite.wine.held(app / REPORT):
+        run = suite.wine.run("report_held_by_another_program", app, choose="T:\\Datos",
+                             timeout=60, open_wait=3)
+
+    check_scan_session(check, run, 2, 2, opened_report=False,
+                       notice=NOT_WRITTEN + windows_path(app / REPORT))
+    check.report(app, old)
+
+
+@case
+def report_place_is_a_folder(suite: Suite, check: Check):
+    folder = suite.case_dir("report_place_is_a_folder")
+    tree = Tree(folder / "drive" / "Datos", b"T:\\Datos\\")
+    tree.file("a.txt", b"C:/a")
+    app = fresh_app(folder, suite.wine.escaner_exe)
+    (app / REPORT).mkdir()
+    (app / REPORT / "dentro.txt").write_bytes(b"dentro")
+    run = suite.wine.run("report_place_is_a_folder", app, choose="T:\\Datos", timeout=60,
+                         open_wait=3)
+
+    check_scan_session(check, run, 1, 1, opened_report=False,
+                       notice=NOT_WRITTEN + windows_path(app / REPORT))
+    check.that("the folder named like the report stays", (app / REPORT).is_dir())
+    check.equal("what the folder holds", (app / REPORT / "dentro.txt").read_bytes(), b"dentro")
 
 
 def main():

@@ -9,6 +9,7 @@ Importing it puts tests/support on the module path: Wine paths and drives
 (wine_drives) and the keyboard rule (keyboard_rule) come from there, shared
 with the benchmark."""
 
+import contextlib
 import json
 import os
 import shutil
@@ -111,6 +112,36 @@ class Wine:
                     raise RuntimeError(f"two folders share the report form {key!r}")
                 result[key] = (entries, entries)
         return result
+
+    @contextlib.contextmanager
+    def held(self, linux_path: Path):
+        """Another Wine program keeps the file open, sharing nothing, for as
+        long as the block runs."""
+        until = linux_path.parent / f"{linux_path.name}.release"
+        output = tempfile.TemporaryFile()
+        holder = subprocess.Popen(["wine", str(self.driver_exe), "hold", windows_path(linux_path),
+                                   windows_path(until)], stdout=output, stderr=subprocess.DEVNULL)
+        def said():
+            output.seek(0)
+            return output.read()
+
+        try:
+            deadline = time.monotonic() + 30
+            while b'"event":"held"' not in said():
+                if holder.poll() is not None or time.monotonic() > deadline:
+                    break
+                time.sleep(0.05)
+            if b'"ok":true' not in said():
+                raise RuntimeError(f"could not hold {linux_path}: {said()!r}")
+            yield
+        finally:
+            until.touch()
+            try:
+                holder.wait(timeout=30)
+            except subprocess.TimeoutExpired:
+                holder.kill()
+            until.unlink(missing_ok=True)
+            output.close()
 
     def reg(self, *args):
         subprocess.run(["wine", "reg", *args], stdout=subprocess.DEVNULL,
@@ -225,9 +256,10 @@ def walk_order(listings, folder: bytes):
     return order
 
 
-def fresh_app(case_dir: Path, exe: Path) -> Path:
-    """A folder holding only a copy of the exe: the case's report location."""
-    app = case_dir / "app"
+def fresh_app(case_dir: Path, exe: Path, name: str = "app") -> Path:
+    """A folder `name` holding only a copy of the exe: the case's report
+    location."""
+    app = case_dir / name
     app.mkdir(parents=True)
     shutil.copy2(exe, app / "Escaner.exe")
     return app

@@ -23,7 +23,7 @@ using escaner_test::Utf8;
 
 // How a system answers a buffer too small for the path.
 enum class CutAnswer {
-  Terminated,  // since Vista: capacity - 1 characters, a NUL, ERROR_INSUFFICIENT_BUFFER
+  Terminated,    // since Vista: capacity - 1 characters, a NUL, ERROR_INSUFFICIENT_BUFFER
   Unterminated,  // Windows XP: capacity characters, no NUL, no error set
 };
 
@@ -65,15 +65,30 @@ TEST(ExecutableFolder, GrowsTheBufferUntilTheWholePathFits) {
   };
   const Case cases[] = {
       {"fits at once", L"C:\\Prog\\Escaner.exe", MAX_PATH, CutAnswer::Terminated, {MAX_PATH}},
-      {"one short of the buffer fits", ExePathOfLength(259), MAX_PATH, CutAnswer::Terminated,
+      {"one short of the buffer fits",
+       ExePathOfLength(259),
+       MAX_PATH,
+       CutAnswer::Terminated,
        {MAX_PATH}},
-      {"as long as the buffer is cut", ExePathOfLength(260), MAX_PATH, CutAnswer::Terminated,
+      {"as long as the buffer is cut",
+       ExePathOfLength(260),
+       MAX_PATH,
+       CutAnswer::Terminated,
        {MAX_PATH, 2 * MAX_PATH}},
-      {"cut as XP cuts", ExePathOfLength(260), MAX_PATH, CutAnswer::Unterminated,
+      {"cut as XP cuts",
+       ExePathOfLength(260),
+       MAX_PATH,
+       CutAnswer::Unterminated,
        {MAX_PATH, 2 * MAX_PATH}},
-      {"a tiny first buffer", ExePathOfLength(300), 4, CutAnswer::Terminated,
+      {"a tiny first buffer",
+       ExePathOfLength(300),
+       4,
+       CutAnswer::Terminated,
        {4, 8, 16, 32, 64, 128, 256, 512}},
-      {"the longest path there is", ExePathOfLength(32767), MAX_PATH, CutAnswer::Terminated,
+      {"the longest path there is",
+       ExePathOfLength(32767),
+       MAX_PATH,
+       CutAnswer::Terminated,
        {260, 520, 1040, 2080, 4160, 8320, 16640, kLongestPath}},
   };
   for (const Case& c : cases) {
