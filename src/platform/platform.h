@@ -11,8 +11,8 @@
 // look-alike. Paths here are the ordinary absolute form ("C:\Datos\x.txt",
 // "\\server\share\x.txt"); the platform itself turns them into whatever form
 // makes the system take each listed name literally. ANSI bytes are made only
-// for what leaves the program: the report's lines, the message boxes and the
-// shell's open request.
+// for what leaves the program as text: the report's lines and the message
+// boxes. The shell's open request names the report by its UTF-16 path.
 #pragma once
 
 #include <cstddef>
