@@ -149,12 +149,13 @@ TEST(ExecutableFolder, IsThisProgramsFolderWhateverTheFirstBuffer) {
 // executable, and the folder above keeps its file whatever the query says.
 TEST(ExecutableFolder, FolderAboveKeepsItsMalwareTxt) {
   escaner_test::TempFolder temp;
-  const std::wstring above = temp.Path() + L"arriba\\";
-  const std::wstring own = above + std::wstring(MAX_PATH, L'p') + L"\\";
+  // Cut at MAX_PATH, the executable's path would end inside its folder's
+  // name, and the last backslash left would be the one after `above`.
+  const std::wstring above = temp.Path() + std::wstring(150, L'p') + L"\\";
+  const std::wstring own = above + std::wstring(150, L'q') + L"\\";
   escaner_test::MakeFolder(above);
   escaner_test::MakeFolder(own);
   escaner_test::MakeFile(above + L"Malware.txt", "ajeno\r\n");
-  escaner_test::MakeFile(own + L"Malware.txt", "viejo\r\n");
 
   struct Case {
     const char* name;
@@ -169,6 +170,7 @@ TEST(ExecutableFolder, FolderAboveKeepsItsMalwareTxt) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
+    escaner_test::MakeFile(own + L"Malware.txt", "viejo\r\n");
     const std::optional<std::wstring> folder = ExecutableFolder(MAX_PATH, c.query);
     escaner_test::PlatformWithReportIn platform(
         folder ? std::optional<std::u16string>(escaner_test::U16(*folder)) : std::nullopt);
