@@ -34,6 +34,8 @@ inline constexpr std::uint32_t kAttributeRecallOnOpen = 0x40000;
 inline constexpr std::uint32_t kAttributeRecallOnDataAccess = 0x400000;
 inline constexpr std::uint32_t kReparseTagMountPoint = 0xA0000003;  // junction
 inline constexpr std::uint32_t kReparseTagSymlink = 0xA000000C;
+// No Windows file system uses tag 0; Wine lists a Linux directory link so.
+inline constexpr std::uint32_t kReparseTagUnixLink = 0;
 
 // A file whose data is not on the volume (offline storage, a cloud
 // placeholder): opening or reading it makes its provider fetch it.
@@ -46,8 +48,15 @@ inline bool WouldRecallData(std::uint32_t attributes) {
 struct DirEntry {
   std::uint32_t attributes = 0;
   std::uint32_t reparseTag = 0;  // meaningful only with kAttributeReparsePoint
-  std::u16string name;           // as listed; reused from entry to entry
+  // The entry's file ID on the listed folder's volume, as its record gives
+  // it; nothing when the folder's listing carries no IDs. 0 and all ones
+  // mean the file system does not know it.
+  std::optional<std::uint64_t> fileId;
+  std::u16string name;  // as listed; reused from entry to entry
 };
+
+// A listed file ID that names no file.
+inline bool IsUnknownFileId(std::uint64_t fileId) { return fileId == 0 || fileId == ~0ull; }
 
 // What makes a folder the same folder whatever path reached it: the volume's
 // serial number and the folder's file ID on it. `known` is false when the
@@ -81,9 +90,13 @@ class Platform {
   virtual ~Platform() = default;
 
   // --- Folders. One open folder serves both of its listings.
-  // Opens the folder at `path` (ending with a backslash) for listing and
-  // reads its identity into `id`; kNoFolder when it cannot be opened.
-  virtual FolderHandle OpenFolder(const std::u16string& path, FolderId& id) = 0;
+  // Opens the folder at `path` (ending with a backslash) for listing;
+  // kNoFolder when it cannot be opened or is not a folder.
+  virtual FolderHandle OpenFolder(const std::u16string& path) = 0;
+  // The open folder's identity, asked of the system by its handle (a link
+  // gives the identity of the folder it leads to). Costly on some systems:
+  // the walk asks it only where the listing cannot tell.
+  virtual FolderId FolderIdentity(FolderHandle folder) = 0;
   // Starts a listing of the folder from its first entry (again, when called
   // a second time) and fills `entry` with it. False when the folder cannot be
   // listed or lists nothing. "." and ".." come where the volume lists them.

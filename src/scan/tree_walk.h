@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,7 +14,9 @@
 namespace escaner {
 
 // Whether the walk enters a listed subfolder: not "." or "..", and not a
-// symbolic link or junction (which could loop or count files twice).
+// symbolic link, junction or Unix directory link (which could loop, count
+// files twice or lead out of the chosen tree). Other reparse points (a cloud
+// provider's folders) hold the user's files and are entered.
 bool IsEnteredSubfolder(const DirEntry& entry);
 
 // What a pass does with each file the walk meets.
@@ -31,6 +34,12 @@ class FileVisitor {
 // thread's stack. Levels are kept when the walk climbs back up and reused
 // when it goes down again: their buffers keep their size, and once the walk
 // has been as deep and as wide as before it allocates nothing.
+//
+// A folder is not entered while a folder of the same identity is being
+// walked above it. The identities come from the listings: a subfolder lies
+// on its parent's volume and its record carries its file ID. Only the chosen
+// folder, a reparse point that is entered, and a subfolder of a folder whose
+// listing carries no IDs are asked by their own handles.
 class TreeWalker {
  public:
   explicit TreeWalker(Platform& platform) : platform_(platform) {}
@@ -39,15 +48,26 @@ class TreeWalker {
   void Walk(const std::u16string& folder, FileVisitor& visitor);
 
  private:
+  // A subfolder noted in its parent's second listing.
+  struct Subfolder {
+    std::u16string name;
+    FolderId id;               // from the listing; unknown when asked by handle
+    bool askIdentity = false;  // the listing cannot tell: ask the open folder
+  };
   struct Level {
     std::size_t folderLength = 0;  // of its path, trailing backslash included
     FolderId id;
-    std::vector<std::u16string> subfolders;  // the first subfolderCount are this walk's
+    std::optional<std::uint64_t> volume;  // known even where the folder's file ID is not
+    std::vector<Subfolder> subfolders;    // the first subfolderCount are this walk's
     std::size_t subfolderCount = 0;
     std::size_t next = 0;
   };
 
-  void Enter(FileVisitor& visitor);
+  // Walks the folder in path_ whose identity is `listed` (or its handle's,
+  // with `askIdentity`), on `volume`.
+  void Enter(FileVisitor& visitor, const FolderId& listed, bool askIdentity,
+             std::optional<std::uint64_t> volume);
+  bool IsBeingWalked(const FolderId& id) const;
 
   Platform& platform_;
   std::u16string path_;

@@ -70,23 +70,29 @@ std::wstring Verbatim(const std::wstring& path) {
   return path;
 }
 
-std::vector<std::pair<DWORD, std::wstring>> Listing(const std::wstring& folder) {
-  std::vector<std::pair<DWORD, std::wstring>> entries;
+struct Listed {
+  DWORD attributes;
+  DWORD reparseTag;  // meaningful only with FILE_ATTRIBUTE_REPARSE_POINT
+  std::wstring name;
+};
+
+std::vector<Listed> Listing(const std::wstring& folder) {
+  std::vector<Listed> entries;
   WIN32_FIND_DATAW data{};
   HANDLE find = FindFirstFileExW(Verbatim(folder + L"*").c_str(), FindExInfoBasic, &data,
                                  FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
   if (find == INVALID_HANDLE_VALUE) return entries;
-  do entries.emplace_back(data.dwFileAttributes, data.cFileName);
+  do entries.push_back({data.dwFileAttributes, data.dwReserved0, data.cFileName});
   while (FindNextFileW(find, &data));
   FindClose(find);
   return entries;
 }
 
-std::string JsonListing(const std::vector<std::pair<DWORD, std::wstring>>& entries) {
+std::string JsonListing(const std::vector<Listed>& entries) {
   std::string out = "[";
   for (size_t i = 0; i < entries.size(); ++i) {
     if (i) out += ",";
-    out += Format("[%lu,", entries[i].first) + JsonWide(entries[i].second) + "]";
+    out += Format("[%lu,", entries[i].attributes) + JsonWide(entries[i].name) + "]";
   }
   return out + "]";
 }
@@ -111,8 +117,16 @@ bool IdentityOf(const std::wstring& folder, FolderIdentity& identity) {
   return known;
 }
 
-// Prints the folder's listing; descends into every listed folder that is not
-// already on the chain of folders above it (a link back up).
+// Whether the exe enters a listed folder: directory links (a junction, a
+// symbolic link, a Unix link as Wine lists it, tag 0) are not followed.
+bool IsFollowed(const Listed& entry) {
+  if (!(entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return true;
+  return entry.reparseTag != IO_REPARSE_TAG_MOUNT_POINT &&
+         entry.reparseTag != IO_REPARSE_TAG_SYMLINK && entry.reparseTag != 0;
+}
+
+// Prints the folder's listing; descends into every listed folder that is
+// entered and not already on the chain of folders above it (a link back up).
 void ListTree(const std::wstring& folder, std::vector<FolderIdentity>& chain) {
   FolderIdentity identity{};
   const bool known = IdentityOf(folder, identity);
@@ -124,9 +138,10 @@ void ListTree(const std::wstring& folder, std::vector<FolderIdentity>& chain) {
   Emit("{\"event\":\"listing\",\"folder\":" + JsonWide(folder) +
        ",\"entries\":" + JsonListing(entries) + "}");
   if (known) chain.push_back(identity);
-  for (auto& [attributes, name] : entries)
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && name != L"." && name != L"..")
-      ListTree(folder + name + L"\\", chain);
+  for (const Listed& entry : entries)
+    if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY) && entry.name != L"." &&
+        entry.name != L".." && IsFollowed(entry))
+      ListTree(folder + entry.name + L"\\", chain);
   if (known) chain.pop_back();
 }
 

@@ -357,17 +357,23 @@ def link_cycle(suite: Suite, check: Check):
     for rel, content in [("arriba.txt", b"a/1"), ("sub/medio.txt", b"m/2"),
                          ("sub/hondo/fondo.txt", b"f/3"), ("sub/hondo/texto.txt", b"sin barra")]:
         tree.file(rel, content)
-    # Two links back up to the tree's top; under Wine they carry no usable
-    # tag, and each lap through them would double the paths.
+    (folder / "drive" / "Fuera").mkdir()
+    (folder / "drive" / "Fuera" / "fuera.txt").write_bytes(b"o/4")
+    # Directory links, which Wine lists as reparse points of tag 0 and the
+    # walk does not follow, as it follows none on Windows: two back up to the
+    # tree's top (each lap through them would double the paths), one to a
+    # sibling (its files would count twice) and one out of the tree.
     os.symlink("..", tree.root / "sub" / "enlace", target_is_directory=True)
     os.symlink("../..", tree.root / "sub" / "hondo" / "arriba", target_is_directory=True)
+    os.symlink("../sub/hondo", tree.root / "sub" / "atajo", target_is_directory=True)
+    os.symlink("../Fuera", tree.root / "afuera", target_is_directory=True)
     order, contents = suite.expected_walk(tree)
     flagged = suite.flagged_in_order(order, contents)
     check.equal("flagged paths", sorted(flagged),
                 sorted([tree.narrow("arriba.txt"), tree.narrow("sub/medio.txt"),
                         tree.narrow("sub/hondo/fondo.txt")]))
     app = fresh_app(folder, suite.wine.escaner_exe)
-    # The old walk was still going after 60 s; this one looks at each link once.
+    # A walk that followed the links back up was still going after 60 s.
     run = suite.wine.run("link_cycle", app, choose="T:\\Ciclo", timeout=30)
 
     check_scan_session(check, run, 4, 3, opened_report=True)

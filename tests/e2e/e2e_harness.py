@@ -245,7 +245,7 @@ def walk_order(listings, folder: bytes):
     """Files below `folder` in the order the tree walk visits them: each
     folder's own files in the order of its first listing, then its subfolders
     in the order of its second, each walked to its end before the next. A
-    folder the walk does not enter (a link back up) has no listing."""
+    folder the walk does not enter (a directory link) has no listing."""
     order = []
     files, entries = listings.get(folder, ([], []))
     for attributes, name in files:

@@ -38,12 +38,20 @@ std::string ColorName(std::uint32_t color) {
   return text;
 }
 
-DirEntry MakeEntry(const std::string& name, std::uint32_t attributes, std::uint32_t reparseTag) {
+DirEntry MakeEntry(const std::string& name, std::uint32_t attributes, std::uint32_t reparseTag,
+                   std::optional<std::uint64_t> fileId) {
   DirEntry entry;
   entry.attributes = attributes;
   entry.reparseTag = reparseTag;
+  entry.fileId = fileId;
   entry.name = FromUtf8(name);
   return entry;
+}
+
+// `path` is `folder` or lies below it.
+bool IsAtOrBelow(const std::string& path, const std::string& folder) {
+  if (path.compare(0, folder.size(), folder) != 0) return false;
+  return path.size() == folder.size() || folder.back() == '\\' || path[folder.size()] == '\\';
 }
 
 // The characters Windows-1252 puts at 80..9F; 0 where it has none.
@@ -276,6 +284,29 @@ void FakePlatform::FailOpen(const std::string& path) {
 void FakePlatform::ForgetIdentity(const std::string& folder) {
   unknownIdentities_.insert(Resolve(folder));
 }
+void FakePlatform::ListFileIdAs(const std::string& path, std::uint64_t fileId) {
+  Node* node = nullptr;
+  const std::string parent = Resolve(Parent(WithoutTrailingBackslash(path)));
+  const auto found = nodes_.find(Joined(parent, LeafName(WithoutTrailingBackslash(path))));
+  if (found != nodes_.end()) node = &found->second;
+  if (!node) throw std::logic_error("no entry to list an ID for: " + path);
+  node->listedId = fileId;
+}
+void FakePlatform::ListWithoutFileIds(const std::string& folder) {
+  withoutFileIds_.push_back(Resolve(folder));
+}
+std::uint64_t FakePlatform::ListedFileId(const std::string& path) const {
+  const std::string plain = WithoutTrailingBackslash(path);
+  return RecordFileId(nodes_.at(Joined(Resolve(Parent(plain)), LeafName(plain))));
+}
+
+std::uint64_t FakePlatform::RecordFileId(const Node& node) const {
+  if (node.listedId) return *node.listedId;
+  if (!node.linkTarget.empty() && !(node.attributes & kAttributeReparsePoint))
+    return nodes_.at(node.linkTarget).serial;
+  return node.serial;
+}
+
 void FakePlatform::LimitReads(const std::string& path, std::uint64_t limit) {
   readLimits_[path] = limit;
 }
@@ -283,7 +314,7 @@ void FakePlatform::LockForAppend(const std::string& path) { lockedForAppend_.ins
 void FakePlatform::UnlockForAppend(const std::string& path) { lockedForAppend_.erase(path); }
 void FakePlatform::FailWrites(const std::string& path) { failedWrites_.insert(path); }
 
-FolderHandle FakePlatform::OpenFolder(const std::u16string& widePath, FolderId& id) {
+FolderHandle FakePlatform::OpenFolder(const std::u16string& widePath) {
   const std::string path = Utf8(widePath);
   ++foldersOpened;
   Record("OpenFolder " + path);
@@ -297,12 +328,19 @@ FolderHandle FakePlatform::OpenFolder(const std::u16string& widePath, FolderId& 
     return kNoFolder;
   }
   Node* node = &found->second;
-  id = FolderId{};
-  if (!unknownIdentities_.count(resolved)) id = FolderId{true, 1, node->serial};
+  const bool listsFileIds = std::ranges::none_of(
+      withoutFileIds_, [&](const std::string& folder) { return IsAtOrBelow(resolved, folder); });
   const FolderHandle handle = nextHandle_++;
-  openFolders_[handle] = OpenFolderState{resolved, asked, node, 0, {}, 0};
+  openFolders_[handle] = OpenFolderState{resolved, asked, node, listsFileIds, 0, {}, 0};
   mostFoldersOpen_ = std::max(mostFoldersOpen_, openFolderCount());
   return handle;
+}
+
+FolderId FakePlatform::FolderIdentity(FolderHandle handle) {
+  const OpenFolderState& folder = openFolders_.at(handle);
+  Record("FolderIdentity " + folder.asked);
+  if (unknownIdentities_.count(folder.path)) return FolderId{};
+  return FolderId{true, 1, folder.node->serial};
 }
 
 bool FakePlatform::FirstEntry(FolderHandle handle, DirEntry& entry) {
@@ -313,14 +351,18 @@ bool FakePlatform::FirstEntry(FolderHandle handle, DirEntry& entry) {
   folder.next = 0;
   const auto failed = failedListings_.find(folder.asked);
   if (failed != failedListings_.end() && (failed->second & listingBit)) return false;
+  const auto fileId = [&](const Node& node) {
+    return folder.listsFileIds ? std::optional<std::uint64_t>(RecordFileId(node)) : std::nullopt;
+  };
   if (folder.path.size() > 3) {  // as on a real volume, only non-root folders list "." and ".."
-    folder.entries.push_back(MakeEntry(".", kAttributeDirectory, 0));
-    folder.entries.push_back(MakeEntry("..", kAttributeDirectory, 0));
+    folder.entries.push_back(MakeEntry(".", kAttributeDirectory, 0, fileId(*folder.node)));
+    const Node& parent = nodes_.at(Parent(folder.path));
+    folder.entries.push_back(MakeEntry("..", kAttributeDirectory, 0, fileId(parent)));
   }
   for (std::size_t i = 0; i < folder.node->children.size(); ++i) {
     const Node& child = *folder.node->childNodes[i];
     folder.entries.push_back(
-        MakeEntry(folder.node->children[i], child.attributes, child.reparseTag));
+        MakeEntry(folder.node->children[i], child.attributes, child.reparseTag, fileId(child)));
   }
   if (folder.entries.empty()) return false;  // nothing listed
   entry = folder.entries[0];

@@ -35,9 +35,11 @@ class FakePlatform : public Platform {
   // such as "T:\\" always exists. Parents are made as needed.
   void AddFolder(const std::string& path, std::uint32_t attributes = 0,
                  std::uint32_t reparseTag = 0);
-  // A folder entry that leads to the folder `target` (a link as a share or
-  // Wine shows it, with whatever attributes and tag are given): its listing
-  // is the target's and so is its identity.
+  // A folder entry that leads to the folder `target`, with whatever
+  // attributes and tag are given: its listing is the target's and so is its
+  // identity by handle. Its record lists the target's file ID when it is a
+  // plain folder (a link as a share shows it), its own when it carries the
+  // reparse bit (as NTFS lists a reparse point).
   void AddFolderLink(const std::string& path, const std::string& target,
                      std::uint32_t attributes = 0, std::uint32_t reparseTag = 0);
   void AddFile(const std::string& path, std::string content, std::uint32_t attributes = 0);
@@ -52,7 +54,14 @@ class FakePlatform : public Platform {
   enum class Listing { First, Second, Both };  // a folder's first or second listing
   void FailListing(const std::string& folder, Listing which = Listing::Both);
   void FailOpen(const std::string& path);          // a file or a folder that cannot be opened
-  void ForgetIdentity(const std::string& folder);  // the platform cannot tell its identity
+  void ForgetIdentity(const std::string& folder);  // its handle cannot tell its identity
+  // The file ID that the entry at `path` shows in its parent's listing.
+  void ListFileIdAs(const std::string& path, std::uint64_t fileId);
+  // The folders at or below `folder` list their entries without file IDs, as
+  // a file system that refuses the listing class carrying them.
+  void ListWithoutFileIds(const std::string& folder);
+  // The file ID its parent's listing gives the entry at `path`.
+  std::uint64_t ListedFileId(const std::string& path) const;
   // Reads of `path` deliver bytes only up to `limit` (0: every read fails).
   void LimitReads(const std::string& path, std::uint64_t limit);
   void LockForAppend(const std::string& path);  // held open elsewhere, without sharing
@@ -79,7 +88,8 @@ class FakePlatform : public Platform {
   int mostFoldersOpenAtOnce() const { return mostFoldersOpen_; }
 
   // --- Platform.
-  FolderHandle OpenFolder(const std::u16string& path, FolderId& id) override;
+  FolderHandle OpenFolder(const std::u16string& path) override;
+  FolderId FolderIdentity(FolderHandle folder) override;
   bool FirstEntry(FolderHandle folder, DirEntry& entry) override;
   bool NextEntry(FolderHandle folder, DirEntry& entry) override;
   void CloseFolder(FolderHandle folder) override;
@@ -110,11 +120,12 @@ class FakePlatform : public Platform {
     std::uint32_t attributes = 0;
     std::uint32_t reparseTag = 0;
     std::string content;
-    std::uint64_t length = 0;           // > content.size() for a repeating file
-    std::vector<std::string> children;  // names, in creation order
-    std::vector<Node*> childNodes;      // alongside: deep trees list without path look-ups
-    std::uint64_t serial = 0;           // the folder's file ID
-    std::string linkTarget;             // a folder link's target, resolved
+    std::uint64_t length = 0;               // > content.size() for a repeating file
+    std::vector<std::string> children;      // names, in creation order
+    std::vector<Node*> childNodes;          // alongside: deep trees list without path look-ups
+    std::uint64_t serial = 0;               // the folder's file ID
+    std::string linkTarget;                 // a folder link's target, resolved
+    std::optional<std::uint64_t> listedId;  // what its record shows, when set
   };
   struct OpenFile {
     std::string path;
@@ -124,6 +135,7 @@ class FakePlatform : public Platform {
     std::string path;   // resolved, without trailing backslash
     std::string asked;  // as opened, for failures keyed by the walked path
     Node* node = nullptr;
+    bool listsFileIds = true;
     int listingsStarted = 0;
     std::vector<DirEntry> entries;
     std::size_t next = 0;
@@ -142,7 +154,10 @@ class FakePlatform : public Platform {
   std::unordered_map<std::string, Node> nodes_;
   bool hasLinks_ = false;
   std::map<std::string, int> failedListings_;  // bit 1: first, bit 2: second
+  std::uint64_t RecordFileId(const Node& node) const;
+
   std::set<std::string> failedOpens_, unknownIdentities_, lockedForAppend_, failedWrites_;
+  std::vector<std::string> withoutFileIds_;  // resolved folders
   std::map<std::string, std::uint64_t> readLimits_;
   std::map<FileHandle, OpenFile> openFiles_;
   std::map<FolderHandle, OpenFolderState> openFolders_;

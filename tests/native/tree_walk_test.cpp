@@ -30,6 +30,21 @@ std::vector<std::string> OpenedFolders(const FakePlatform& fake) {
   return folders;
 }
 
+// The folders whose identity was asked of their handles, in order.
+std::vector<std::string> IdentityQueries(const FakePlatform& fake) {
+  std::vector<std::string> folders;
+  for (const std::string& call : fake.CallsStartingWith({"FolderIdentity "}))
+    folders.push_back(call.substr(15));
+  return folders;
+}
+
+// `onePass` twice: what both passes do alike.
+std::vector<std::string> Twice(std::vector<std::string> onePass) {
+  const std::size_t size = onePass.size();
+  for (std::size_t i = 0; i < size; ++i) onePass.push_back(onePass[i]);
+  return onePass;
+}
+
 struct Walk {
   FakePlatform fake;
   ScanCounters counters;
@@ -75,6 +90,9 @@ TEST(TreeWalk, OwnFilesFirstThenSubfoldersDepthFirstInListingOrder) {
   EXPECT_EQ(OpenedFolders(fake), bothPasses);
   EXPECT_EQ(fake.CallsStartingWith({"FirstEntry"}).size(), 20u);
   EXPECT_EQ(fake.mostFoldersOpenAtOnce(), 1);
+  // Only the chosen folder's identity is asked of its handle, once a pass:
+  // every other folder's comes from its parent's listing.
+  EXPECT_EQ(IdentityQueries(fake), (std::vector<std::string>{"T:\\top", "T:\\top"}));
 }
 
 TEST(TreeWalk, DriveRootGivesFullPathsWithOneBackslash) {
@@ -242,10 +260,11 @@ TEST(TreeWalk, SixteenThousandNestedFoldersAreWalkedToTheBottom) {
   EXPECT_EQ(fake.mostFoldersOpenAtOnce(), 1);
 }
 
-TEST(TreeWalk, FolderLeadingBackUpTheChainIsNotEnteredWhateverItsTag) {
+TEST(TreeWalk, FolderListedWithTheIdentityOfOneAboveIsNeitherEnteredNorOpened) {
   Walk walk;
   auto& fake = walk.fake;
-  // Links as a share or Wine shows them: plain folders, no reparse bit.
+  // Links as a share shows them: plain folders whose records carry the
+  // file ID of the folder they lead to.
   fake.AddFile("T:\\r\\a.txt", "a/");
   fake.AddFile("T:\\r\\sub\\b.txt", "b/");
   fake.AddFolderLink("T:\\r\\sub\\enlace", "T:\\r");                    // sub\enlace -> ..
@@ -261,17 +280,91 @@ TEST(TreeWalk, FolderLeadingBackUpTheChainIsNotEnteredWhateverItsTag) {
   EXPECT_EQ(TestedFiles(fake), expected);
   EXPECT_EQ(walk.counters.FilesScanned, 4);
   EXPECT_EQ(walk.counters.FilesDone, 4);
-  // Each link back up costs one open per pass, closed at once.
-  std::vector<std::string> onePass = {"T:\\r\\",
-                                      "T:\\r\\sub\\",
-                                      "T:\\r\\sub\\enlace\\",
-                                      "T:\\r\\sub\\hondo\\",
-                                      "T:\\r\\sub\\hondo\\arriba\\",
-                                      "T:\\r\\sub\\hondo\\mismo\\",
-                                      "T:\\r\\atajo\\"};
-  std::vector<std::string> bothPasses = onePass;
-  bothPasses.insert(bothPasses.end(), onePass.begin(), onePass.end());
-  EXPECT_EQ(OpenedFolders(fake), bothPasses);
+  // The listing already tells where each link leads: none is opened, and
+  // no identity but the chosen folder's is asked.
+  EXPECT_EQ(OpenedFolders(fake),
+            Twice({"T:\\r\\", "T:\\r\\sub\\", "T:\\r\\sub\\hondo\\", "T:\\r\\atajo\\"}));
+  EXPECT_EQ(IdentityQueries(fake), Twice({"T:\\r"}));
+  EXPECT_EQ(fake.openFolderCount(), 0);
+}
+
+// A reparse point's record gives the point's own file ID, not that of the
+// folder it leads to: an entered one is asked by its handle, and one that
+// leads back up is opened, asked, closed and not listed.
+TEST(TreeWalk, EnteredReparsePointIsAskedByItsHandleAndNotEnteredWhenItLeadsBackUp) {
+  constexpr std::uint32_t kCloudTag = 0x9000001A;
+  Walk walk;
+  auto& fake = walk.fake;
+  fake.AddFile("T:\\r\\a.txt", "a/");
+  fake.AddFolder("T:\\r\\nube", kAttributeReparsePoint, kCloudTag);
+  fake.AddFile("T:\\r\\nube\\b.txt", "b/");
+  fake.AddFolderLink("T:\\r\\nube\\vuelta", "T:\\r", kAttributeReparsePoint, kCloudTag);
+  fake.AddFile("T:\\r\\nube\\hondo\\c.txt", "c/");
+  fake.AddFolderLink("T:\\r\\nube\\hondo\\mismo", "T:\\r\\nube\\hondo", kAttributeReparsePoint,
+                     kCloudTag);
+  ASSERT_NE(fake.ListedFileId("T:\\r\\nube\\vuelta"), fake.ListedFileId("T:\\r"))
+      << "the record must not tell where the point leads";
+  walk.Run("T:\\r\\");
+  EXPECT_EQ(TestedFiles(fake), (std::vector<std::string>{"T:\\r\\a.txt", "T:\\r\\nube\\b.txt",
+                                                         "T:\\r\\nube\\hondo\\c.txt"}));
+  EXPECT_EQ(walk.counters.FilesScanned, 3);
+  EXPECT_EQ(OpenedFolders(fake), Twice({"T:\\r\\", "T:\\r\\nube\\", "T:\\r\\nube\\vuelta\\",
+                                        "T:\\r\\nube\\hondo\\", "T:\\r\\nube\\hondo\\mismo\\"}));
+  EXPECT_EQ(IdentityQueries(fake),
+            Twice({"T:\\r", "T:\\r\\nube", "T:\\r\\nube\\vuelta", "T:\\r\\nube\\hondo\\mismo"}));
+  EXPECT_EQ(fake.CallsStartingWith({"FirstEntry"}).size(), 2u * 2 * 3)
+      << "a point back up was listed";
+  EXPECT_EQ(fake.openFolderCount(), 0);
+}
+
+// A file ID of 0 or all ones names nothing: the folder is entered and
+// compared with nothing, even where it leads back up. Below it the other
+// records still tell, so the walk goes round once and no more.
+TEST(TreeWalk, FolderListedWithAnUnknownFileIdIsEnteredAndComparedWithNothing) {
+  for (const std::uint64_t unknown : {std::uint64_t{0}, ~std::uint64_t{0}}) {
+    SCOPED_TRACE(unknown);
+    Walk walk;
+    auto& fake = walk.fake;
+    fake.AddFile("T:\\r\\a.txt", "a/");
+    fake.AddFile("T:\\r\\sub\\b.txt", "b/");
+    fake.AddFolderLink("T:\\r\\sub\\enlace", "T:\\r");
+    fake.ListFileIdAs("T:\\r\\sub\\enlace", unknown);
+    fake.AddFile("T:\\r\\otro\\c.txt", "c/");
+    fake.ListFileIdAs("T:\\r\\otro", unknown);
+    walk.Run("T:\\r\\");
+    EXPECT_EQ(
+        TestedFiles(fake),
+        (std::vector<std::string>{"T:\\r\\a.txt", "T:\\r\\sub\\b.txt", "T:\\r\\sub\\enlace\\a.txt",
+                                  "T:\\r\\sub\\enlace\\otro\\c.txt", "T:\\r\\otro\\c.txt"}));
+    EXPECT_EQ(walk.counters.FilesScanned, 5);
+    EXPECT_EQ(walk.counters.FilesDone, 5);
+    // Asking the handle would not know better: only the chosen folder is asked.
+    EXPECT_EQ(IdentityQueries(fake), Twice({"T:\\r"}));
+  }
+}
+
+// A folder whose listing carries no file IDs (its volume refuses the class
+// that has them) tells nothing of its subfolders: each is asked by its
+// handle, so a link back up below it is still caught.
+TEST(TreeWalk, SubfoldersOfAFolderListedWithoutFileIdsAreAskedByTheirHandles) {
+  Walk walk;
+  auto& fake = walk.fake;
+  fake.AddFile("T:\\r\\a.txt", "a/");
+  fake.AddFile("T:\\r\\red\\b.txt", "b/");
+  fake.AddFile("T:\\r\\red\\dir\\c.txt", "c/");
+  fake.AddFolderLink("T:\\r\\red\\dir\\arriba", "T:\\r");
+  fake.AddFolderLink("T:\\r\\red\\dir\\mismo", "T:\\r\\red");
+  fake.AddFile("T:\\r\\local\\d.txt", "d/");
+  fake.ListWithoutFileIds("T:\\r\\red");
+  walk.Run("T:\\r\\");
+  EXPECT_EQ(TestedFiles(fake),
+            (std::vector<std::string>{"T:\\r\\a.txt", "T:\\r\\red\\b.txt", "T:\\r\\red\\dir\\c.txt",
+                                      "T:\\r\\local\\d.txt"}));
+  EXPECT_EQ(walk.counters.FilesScanned, 4);
+  EXPECT_EQ(walk.counters.FilesDone, 4);
+  // red itself is told by the listing of T:\r, which carries IDs.
+  EXPECT_EQ(IdentityQueries(fake), Twice({"T:\\r", "T:\\r\\red\\dir", "T:\\r\\red\\dir\\arriba",
+                                          "T:\\r\\red\\dir\\mismo"}));
   EXPECT_EQ(fake.openFolderCount(), 0);
 }
 
@@ -283,6 +376,8 @@ TEST(TreeWalk, FolderOfUnknownIdentityIsStillEntered) {
   fake.ForgetIdentity("T:\\r\\sub");
   walk.Run("T:\\r\\");
   EXPECT_EQ(TestedFiles(fake), (std::vector<std::string>{"T:\\r\\sub\\x.txt"}));
+  // With the volume unknown, the listing cannot tell sub's identity either.
+  EXPECT_EQ(IdentityQueries(fake), Twice({"T:\\r", "T:\\r\\sub"}));
 }
 
 TEST(TreeWalk, LinksAndJunctionsAreNotEnteredOtherReparsePointsAre) {
@@ -293,6 +388,8 @@ TEST(TreeWalk, LinksAndJunctionsAreNotEnteredOtherReparsePointsAre) {
   fake.AddFile("T:\\r\\junction\\a", "1");
   fake.AddFolder("T:\\r\\symlink", kAttributeReparsePoint, kReparseTagSymlink);
   fake.AddFile("T:\\r\\symlink\\a", "1");
+  fake.AddFolder("T:\\r\\unixlink", kAttributeReparsePoint, kReparseTagUnixLink);
+  fake.AddFile("T:\\r\\unixlink\\a", "1");
   fake.AddFolder("T:\\r\\cloud", kAttributeReparsePoint, 0x9000001A);
   fake.AddFile("T:\\r\\cloud\\a", "1");
   // A stale tag on a folder that is no reparse point means nothing.
@@ -303,9 +400,28 @@ TEST(TreeWalk, LinksAndJunctionsAreNotEnteredOtherReparsePointsAre) {
   EXPECT_EQ(TestedFiles(fake),
             (std::vector<std::string>{"T:\\r\\real\\a", "T:\\r\\cloud\\a", "T:\\r\\plain\\a"}));
   EXPECT_EQ(walk.counters.FilesScanned, 3);
-  EXPECT_TRUE(std::ranges::none_of(OpenedFolders(fake), [](const std::string& f) {
-    return f.find("junction") != std::string::npos || f.find("symlink") != std::string::npos;
-  }));
+  EXPECT_EQ(OpenedFolders(fake),
+            Twice({"T:\\r\\", "T:\\r\\real\\", "T:\\r\\cloud\\", "T:\\r\\plain\\"}));
+}
+
+// Wine lists a Linux directory link as a reparse point with tag 0: like a
+// link on Windows it is not followed, whether it leads to a sibling or out
+// of the chosen tree, and both passes agree.
+TEST(TreeWalk, UnixDirectoryLinksAreNotFollowed) {
+  Walk walk;
+  auto& fake = walk.fake;
+  fake.AddFile("T:\\r\\hermana\\a.txt", "a/");
+  fake.AddFile("T:\\fuera\\b.txt", "b/");
+  fake.AddFolderLink("T:\\r\\a-hermana", "T:\\r\\hermana", kAttributeReparsePoint,
+                     kReparseTagUnixLink);
+  fake.AddFolderLink("T:\\r\\afuera", "T:\\fuera", kAttributeReparsePoint, kReparseTagUnixLink);
+  fake.AddFolderLink("T:\\r\\hermana\\arriba", "T:\\r", kAttributeReparsePoint,
+                     kReparseTagUnixLink);
+  walk.Run("T:\\r\\");
+  EXPECT_EQ(TestedFiles(fake), (std::vector<std::string>{"T:\\r\\hermana\\a.txt"}));
+  EXPECT_EQ(walk.counters.FilesScanned, 1);
+  EXPECT_EQ(walk.counters.FilesDone, 1);
+  EXPECT_EQ(OpenedFolders(fake), Twice({"T:\\r\\", "T:\\r\\hermana\\"}));
 }
 
 TEST(TreeWalk, FilesWhoseDataIsNotOnTheVolumeAreCountedNeverOpened) {

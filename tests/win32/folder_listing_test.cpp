@@ -1,14 +1,17 @@
 // Folders through the Win32 seam, on real trees: one open folder serves both
-// listings, every entry comes with its own UTF-16 name, and a folder's
-// identity is the same whatever path reached it.
+// listings, every entry comes with its own UTF-16 name and file ID, a
+// folder's identity is the same whatever path reached it, and a volume that
+// refuses the record class with IDs is still listed whole.
 #include <gtest/gtest.h>
 
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "platform/win32/win32_platform.h"
+#include "win32/record_class_refusal.h"
 #include "win32/temp_tree.h"
 
 namespace {
@@ -21,6 +24,7 @@ using escaner::win32::Win32Platform;
 using escaner_test::LinuxFixture;
 using escaner_test::MakeFile;
 using escaner_test::MakeFolder;
+using escaner_test::RefusingRecordClasses;
 using escaner_test::TempFolder;
 using escaner_test::U16;
 using escaner_test::Utf8;
@@ -29,6 +33,7 @@ struct Listed {
   std::u16string name;
   std::uint32_t attributes;
   std::uint32_t reparseTag;
+  std::optional<std::uint64_t> fileId;
   bool operator==(const Listed&) const = default;
 };
 
@@ -37,15 +42,14 @@ std::vector<Listed> ListOnce(Win32Platform& platform, FolderHandle folder) {
   std::vector<Listed> listed;
   DirEntry entry;
   if (!platform.FirstEntry(folder, entry)) return listed;
-  do listed.push_back({entry.name, entry.attributes, entry.reparseTag});
+  do listed.push_back({entry.name, entry.attributes, entry.reparseTag, entry.fileId});
   while (platform.NextEntry(folder, entry));
   return listed;
 }
 
 // The first listing of the folder at `path`; nothing when it does not open.
 std::vector<Listed> ListFolder(Win32Platform& platform, const std::wstring& path) {
-  FolderId id;
-  const FolderHandle folder = platform.OpenFolder(U16(path), id);
+  const FolderHandle folder = platform.OpenFolder(U16(path));
   if (folder == kNoFolder) return {};
   std::vector<Listed> listed = ListOnce(platform, folder);
   platform.CloseFolder(folder);
@@ -72,10 +76,12 @@ std::vector<std::u16string> ListDirectly(const std::wstring& folder) {
   return names;
 }
 
+// The identity the folder's handle gives; unknown when it does not open.
 FolderId IdentityOf(Win32Platform& platform, const std::wstring& path) {
-  FolderId id;
-  const FolderHandle folder = platform.OpenFolder(U16(path), id);
-  if (folder != kNoFolder) platform.CloseFolder(folder);
+  const FolderHandle folder = platform.OpenFolder(U16(path));
+  if (folder == kNoFolder) return {};
+  const FolderId id = platform.FolderIdentity(folder);
+  platform.CloseFolder(folder);
   return id;
 }
 
@@ -122,10 +128,9 @@ TEST_F(ListingTest, BothListingsGiveEveryEntryWithItsAttributesInThePlatformsOrd
   };
   constexpr std::uint32_t kCheckedBits = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
                                          FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY;
-  FolderId id;
-  const FolderHandle folder = platform_.OpenFolder(temp_.Path16(), id);
+  const FolderHandle folder = platform_.OpenFolder(temp_.Path16());
   ASSERT_NE(folder, kNoFolder);
-  EXPECT_TRUE(id.known);
+  EXPECT_TRUE(platform_.FolderIdentity(folder).known);
   const std::vector<Listed> first = ListOnce(platform_, folder);
   const std::vector<Listed> second = ListOnce(platform_, folder);
   platform_.CloseFolder(folder);
@@ -139,6 +144,7 @@ TEST_F(ListingTest, BothListingsGiveEveryEntryWithItsAttributesInThePlatformsOrd
     const std::uint32_t bits = entry.name == u".git" ? kDir : kCheckedBits;
     seen[entry.name] = entry.attributes & bits;
     EXPECT_EQ(entry.reparseTag, 0u) << Utf8(entry.name);
+    EXPECT_TRUE(entry.fileId.has_value()) << Utf8(entry.name);
   }
   EXPECT_EQ(seen, expected);
   EXPECT_EQ(names.size(), expected.size()) << "an entry listed twice";
@@ -157,12 +163,11 @@ TEST_F(ListingTest, WhatIsNotAFolderDoesNotOpen) {
   };
   for (const std::u16string& path : refused) {
     SCOPED_TRACE(Utf8(path));
-    FolderId id;
-    id.known = true;
-    EXPECT_EQ(platform_.OpenFolder(path, id), kNoFolder);
-    EXPECT_FALSE(id.known);
+    EXPECT_EQ(platform_.OpenFolder(path), kNoFolder);
   }
-  // A handle the platform never gave lists nothing.
+  // A handle the platform never gave lists nothing and has no identity.
+  EXPECT_FALSE(platform_.FolderIdentity(kNoFolder).known);
+  EXPECT_FALSE(platform_.FolderIdentity(12345).known);
   DirEntry entry;
   EXPECT_FALSE(platform_.FirstEntry(kNoFolder, entry));
   EXPECT_FALSE(platform_.NextEntry(12345, entry));
@@ -172,8 +177,7 @@ TEST_F(ListingTest, WhatIsNotAFolderDoesNotOpen) {
 TEST_F(ListingTest, NextEntryEndsAfterTheLastEntryAndStaysEnded) {
   MakeFolder(temp_.Path() + L"one");
   MakeFile(temp_.Path() + L"one\\only.txt", "1");
-  FolderId id;
-  const FolderHandle folder = platform_.OpenFolder(temp_.Path16() + u"one\\", id);
+  const FolderHandle folder = platform_.OpenFolder(temp_.Path16() + u"one\\");
   ASSERT_NE(folder, kNoFolder);
   DirEntry entry;
   std::vector<std::u16string> names;
@@ -190,7 +194,9 @@ TEST_F(ListingTest, NextEntryEndsAfterTheLastEntryAndStaysEnded) {
 }
 
 // A folder whose records fill the listing buffer several times over lists
-// each entry exactly once, in both listings, and names of any length whole.
+// each entry exactly once, in both listings, and names of any length whole:
+// by records with IDs, and by records without them on a volume that
+// refuses that class.
 TEST_F(ListingTest, AFolderLargerThanOneReadListsEachEntryOnce) {
   const std::wstring folder = temp_.Path() + L"many\\";
   MakeFolder(folder);
@@ -201,24 +207,77 @@ TEST_F(ListingTest, AFolderLargerThanOneReadListsEachEntryOnce) {
     MakeFile(folder + name, "");
     made.insert(U16(name));
   }
-  FolderId id;
-  const FolderHandle open = platform_.OpenFolder(U16(folder), id);
-  ASSERT_NE(open, kNoFolder);
-  for (int listing = 0; listing < 2; ++listing) {
-    SCOPED_TRACE(listing);
-    const std::vector<Listed> listed = ListOnce(platform_, open);
-    EXPECT_EQ(listed.size(), made.size());
-    EXPECT_EQ(NamesOf(listed), made);
+  for (const bool refusingIds : {false, true}) {
+    SCOPED_TRACE(refusingIds ? "records without IDs" : "records with IDs");
+    RefusingRecordClasses<Win32Platform> platform;
+    if (refusingIds) platform.Refuse(FileIdBothDirectoryInfo, ERROR_INVALID_PARAMETER);
+    const FolderHandle open = platform.OpenFolder(U16(folder));
+    ASSERT_NE(open, kNoFolder);
+    for (int listing = 0; listing < 2; ++listing) {
+      SCOPED_TRACE(listing);
+      const std::vector<Listed> listed = ListOnce(platform, open);
+      EXPECT_EQ(listed.size(), made.size());
+      EXPECT_EQ(NamesOf(listed), made);
+    }
+    platform.CloseFolder(open);
   }
-  platform_.CloseFolder(open);
+}
+
+// A volume that refuses the class of records with IDs (with any of the
+// answers such file systems give) is listed by the class without them, or
+// where that is refused too by a search: every entry, in the platform's
+// order, with its attributes, and no ID. The refused class is asked once,
+// not again for the second listing. Any other failure is the folder's own:
+// it lists nothing.
+TEST_F(ListingTest, AVolumeRefusingTheIdClassIsListedWholeAnotherWay) {
+  MakeFile(temp_.Path() + L"sub\\inner.txt", "i");
+  struct Case {
+    const char* name;
+    DWORD error;
+    bool refuseFull;
+    bool listsEntries;
+  };
+  const Case cases[] = {
+      {"invalid parameter", ERROR_INVALID_PARAMETER, false, true},
+      {"not supported", ERROR_NOT_SUPPORTED, false, true},
+      {"invalid function", ERROR_INVALID_FUNCTION, false, true},
+      {"both classes refused: a search", ERROR_INVALID_PARAMETER, true, true},
+      {"both classes not supported: a search", ERROR_NOT_SUPPORTED, true, true},
+      {"access denied", ERROR_ACCESS_DENIED, false, false},
+  };
+  std::vector<Listed> expected = ListFolder(platform_, temp_.Path());
+  ASSERT_EQ(expected.size(), 13u);
+  for (Listed& entry : expected) entry.fileId.reset();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    RefusingRecordClasses<Win32Platform> platform;
+    platform.Refuse(FileIdBothDirectoryInfo, c.error);
+    if (c.refuseFull) platform.Refuse(FileFullDirectoryInfo, c.error);
+    const FolderHandle folder = platform.OpenFolder(temp_.Path16());
+    ASSERT_NE(folder, kNoFolder);
+    const std::vector<Listed> first = ListOnce(platform, folder);
+    const std::vector<Listed> second = ListOnce(platform, folder);
+    platform.CloseFolder(folder);
+    EXPECT_EQ(first, c.listsEntries ? expected : std::vector<Listed>{});
+    EXPECT_EQ(second, first);
+    EXPECT_EQ(platform.Asked(FileIdBothDirectoryRestartInfo), c.listsEntries ? 1 : 2);
+    EXPECT_EQ(platform.Asked(FileFullDirectoryRestartInfo), !c.listsEntries ? 0
+                                                            : c.refuseFull  ? 1
+                                                                            : 2);
+  }
+  // A subfolder of the same volume opens and lists the same way.
+  RefusingRecordClasses<Win32Platform> platform;
+  platform.Refuse(FileIdBothDirectoryInfo, ERROR_NOT_SUPPORTED);
+  platform.Refuse(FileFullDirectoryInfo, ERROR_NOT_SUPPORTED);
+  EXPECT_EQ(NamesOf(ListFolder(platform, temp_.Path() + L"sub\\")),
+            (std::set<std::u16string>{u".", u"..", u"inner.txt"}));
 }
 
 // Folders open at the same time keep their own listings.
 TEST_F(ListingTest, FoldersOpenTogetherListIndependently) {
   MakeFile(temp_.Path() + L"sub\\inner.txt", "i");
-  FolderId outerId, innerId;
-  const FolderHandle outer = platform_.OpenFolder(temp_.Path16(), outerId);
-  const FolderHandle inner = platform_.OpenFolder(temp_.Path16() + u"sub\\", innerId);
+  const FolderHandle outer = platform_.OpenFolder(temp_.Path16());
+  const FolderHandle inner = platform_.OpenFolder(temp_.Path16() + u"sub\\");
   ASSERT_NE(outer, kNoFolder);
   ASSERT_NE(inner, kNoFolder);
   EXPECT_NE(outer, inner);
@@ -232,8 +291,7 @@ TEST_F(ListingTest, FoldersOpenTogetherListIndependently) {
   platform_.CloseFolder(inner);
   platform_.CloseFolder(outer);
   // A slot freed is used again.
-  FolderId againId;
-  const FolderHandle again = platform_.OpenFolder(temp_.Path16(), againId);
+  const FolderHandle again = platform_.OpenFolder(temp_.Path16());
   EXPECT_TRUE(again == outer || again == inner);
   platform_.CloseFolder(again);
 }
@@ -274,9 +332,10 @@ TEST(ListingOfOwnNames, EveryNameIsListedAsItself) {
   }
 }
 
-// A folder's identity is the same by any path that reaches it, a link made
-// on the Linux side included (so a link back up is recognised whatever its
-// tag says), and differs between siblings, parent and child.
+// A folder's identity by its handle is the same by any path that reaches
+// it, through a link made on the Linux side too (so a reparse point the walk
+// enters is recognised when it leads back up), and differs between
+// siblings, parent and child.
 TEST(FolderIdentity, SameFolderSameIdOtherFolderOtherId) {
   const std::wstring root = LinuxFixture(L"identity");
   ASSERT_FALSE(root.empty());
@@ -302,13 +361,39 @@ TEST(FolderIdentity, SameFolderSameIdOtherFolderOtherId) {
       IdentityOf(platform, root + L"hermana\\").SameAs(IdentityOf(platform, root + L"hermano\\")));
 }
 
+// Each subfolder's record carries the file ID its own handle gives, so the
+// walk can take a folder's identity from its parent's listing (on the
+// parent's volume). A Linux directory link lists as a reparse point of tag 0
+// with the ID of the folder it leads to.
+TEST(FolderIdentity, EachRecordCarriesTheFileIdOfItsFolder) {
+  const std::wstring root = LinuxFixture(L"identity");
+  ASSERT_FALSE(root.empty());
+  Win32Platform platform;
+  const FolderId rootId = IdentityOf(platform, root);
+  ASSERT_TRUE(rootId.known);
+  std::map<std::u16string, Listed> records;
+  for (const Listed& entry : ListFolder(platform, root)) records[entry.name] = entry;
+  for (const std::u16string name : {u"real", u"hermana", u"hermano", u"via"}) {
+    SCOPED_TRACE(Utf8(name));
+    ASSERT_TRUE(records.count(name));
+    const Listed& record = records[name];
+    ASSERT_TRUE(record.fileId.has_value());
+    const FolderId byHandle = IdentityOf(platform, root + escaner_test::Wide(name) + L"\\");
+    ASSERT_TRUE(byHandle.known);
+    EXPECT_EQ(*record.fileId, byHandle.file);
+    EXPECT_EQ(byHandle.volume, rootId.volume);
+  }
+  EXPECT_EQ(records[u"via"].attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT),
+            0u + (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
+  EXPECT_EQ(records[u"via"].reparseTag, escaner::kReparseTagUnixLink);
+}
+
 // A drive root keeps its backslash and opens like any folder.
 TEST(FolderIdentity, DriveRootOpensAndListsWithItsBackslash) {
   Win32Platform platform;
-  FolderId id;
-  const FolderHandle root = platform.OpenFolder(u"C:\\", id);
+  const FolderHandle root = platform.OpenFolder(u"C:\\");
   ASSERT_NE(root, kNoFolder);
-  EXPECT_TRUE(id.known);
+  EXPECT_TRUE(platform.FolderIdentity(root).known);
   const std::set<std::u16string> names = NamesOf(ListOnce(platform, root));
   platform.CloseFolder(root);
   EXPECT_TRUE(names.count(u"windows") || names.count(u"Windows")) << names.size() << " names";

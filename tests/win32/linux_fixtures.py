@@ -63,6 +63,18 @@ def cycle_tree(root: Path):
     os.symlink("../..", root / "sub" / "hondo" / "arriba", target_is_directory=True)
 
 
+def links_tree(root: Path):
+    """Directory links that lead elsewhere, not back up: dentro/a-hermana ->
+    ../hermana (a sibling inside the tree) and afuera -> ../links-fuera (a
+    folder out of it, beside the tree). Two real files in the tree, one out
+    of it."""
+    write(root / "hermana" / "hermana.txt", b"Z:\\sibling")
+    write(root / "dentro" / "dentro.txt", b"Z:\\inside")
+    write(root.parent / "links-fuera" / "fuera.txt", b"Z:\\outside")
+    os.symlink("../hermana", root / "dentro" / "a-hermana", target_is_directory=True)
+    os.symlink("../links-fuera", root / "afuera", target_is_directory=True)
+
+
 def identity_tree(root: Path):
     """real/ and a link to it beside it, and two plain siblings."""
     (root / "real" / "inner").mkdir(parents=True)
@@ -109,6 +121,7 @@ def main():
     out.mkdir(parents=True)
     names_tree(out / "names")
     cycle_tree(out / "cycle")
+    links_tree(out / "links")
     identity_tree(out / "identity")
     special_tree(out / "special")
     deep_tree(out / "deep")

@@ -75,8 +75,7 @@ TEST(ErrorMode, EveryFileOperationRestoresThePreviousMode) {
        }},
       {"open and list a folder twice",
        [&] {
-         escaner::FolderId id;
-         const escaner::FolderHandle folder = platform.OpenFolder(temp.Path16(), id);
+         const escaner::FolderHandle folder = platform.OpenFolder(temp.Path16());
          ASSERT_NE(folder, kNoFolder);
          escaner::DirEntry entry;
          for (int listing = 0; listing < 2; ++listing) {
@@ -86,11 +85,7 @@ TEST(ErrorMode, EveryFileOperationRestoresThePreviousMode) {
          }
          platform.CloseFolder(folder);
        }},
-      {"open a missing folder",
-       [&] {
-         escaner::FolderId id;
-         platform.OpenFolder(u"Q:\\nowhere\\", id);
-       }},
+      {"open a missing folder", [&] { platform.OpenFolder(u"Q:\\nowhere\\"); }},
   };
 
   const UINT original = SetErrorMode(SEM_NOGPFAULTERRORBOX);

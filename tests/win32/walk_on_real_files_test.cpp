@@ -1,8 +1,8 @@
 // Both passes of the walk through the real Win32 platform, over trees made on
 // the Linux side: names the ANSI code page lacks beside their look-alikes,
 // names the path rules would re-read, a chain of folders far past MAX_PATH,
-// and directory links back up. What is counted, what is flagged and the
-// report's exact bytes are read back.
+// and directory links, which are not followed wherever they lead. What is
+// counted, what is flagged and the report's exact bytes are read back.
 #include <gtest/gtest.h>
 
 #include <set>
@@ -11,6 +11,7 @@
 
 #include "scan/content_check.h"
 #include "scan/passes.h"
+#include "win32/record_class_refusal.h"
 #include "win32/report_redirect.h"
 #include "win32/temp_tree.h"
 
@@ -27,9 +28,16 @@ struct WalkResult {
   std::vector<std::string> lines;  // the report's, in order, without CR LF
 };
 
-WalkResult WalkBothPasses(const std::wstring& folder) {
+// The ways a volume can answer the listing: with the record class that
+// carries file IDs, refusing it, refusing the class without IDs too.
+enum class Volume { Ordinary, RefusingIds, RefusingRecords };
+
+WalkResult WalkBothPasses(const std::wstring& folder, Volume volume = Volume::Ordinary) {
   TempFolder reportFolder;
-  PlatformWithReportIn platform(reportFolder.Path());
+  escaner_test::RefusingRecordClasses<PlatformWithReportIn> platform(reportFolder.Path());
+  if (volume != Volume::Ordinary) platform.Refuse(FileIdBothDirectoryInfo, ERROR_NOT_SUPPORTED);
+  if (volume == Volume::RefusingRecords)
+    platform.Refuse(FileFullDirectoryInfo, ERROR_INVALID_FUNCTION);
   WalkResult result;
   escaner::CountFiles(platform, U16(folder), result.counters);
   escaner::ScanProgress progress(platform, result.counters);
@@ -97,20 +105,35 @@ TEST(WalkOnRealFiles, DeepTreeIsWalkedToTheBottom) {
   EXPECT_EQ(walk.lines, expected);
 }
 
-// Two links back up (sub\enlace -> .., sub\hondo\arriba -> ..\..): each is
-// looked at once and not entered, so each real file counts once and both
-// passes agree.
-TEST(WalkOnRealFiles, LinksBackUpAreNotEntered) {
-  const std::wstring root = LinuxFixture(L"cycle");
-  ASSERT_FALSE(root.empty());
-  const std::string r = Ascii(root);
-  const WalkResult walk = WalkBothPasses(root);
-  EXPECT_EQ(walk.counters.FilesScanned, 3);
-  EXPECT_EQ(walk.counters.FilesDone, 3);
-  EXPECT_EQ(walk.counters.FilesInfected, 3);
-  EXPECT_EQ(AsMultiset(walk.lines),
-            (std::multiset<std::string>{r + "arriba.txt", r + "sub\\medio.txt",
-                                        r + "sub\\hondo\\fondo.txt"}));
+// Directory links are not followed, however the volume lists: two links
+// back up (sub\enlace -> .., sub\hondo\arriba -> ..\..), a link to a sibling
+// and one out of the tree. Each real file of the tree counts once, none
+// outside it, and both passes agree.
+TEST(WalkOnRealFiles, DirectoryLinksAreNotFollowed) {
+  struct Case {
+    const wchar_t* tree;
+    std::vector<std::string> files;  // below the tree, as the report writes them
+  };
+  const Case cases[] = {
+      {L"cycle", {"arriba.txt", "sub\\medio.txt", "sub\\hondo\\fondo.txt"}},
+      {L"links", {"dentro\\dentro.txt", "hermana\\hermana.txt"}},
+  };
+  for (const Volume volume : {Volume::Ordinary, Volume::RefusingIds, Volume::RefusingRecords}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(static_cast<int>(volume));
+      SCOPED_TRACE(escaner_test::Utf8(std::wstring(c.tree)));
+      const std::wstring root = LinuxFixture(c.tree);
+      ASSERT_FALSE(root.empty());
+      std::multiset<std::string> expected;
+      for (const std::string& file : c.files) expected.insert(Ascii(root) + file);
+      const WalkResult walk = WalkBothPasses(root, volume);
+      const auto count = static_cast<std::int32_t>(c.files.size());
+      EXPECT_EQ(walk.counters.FilesScanned, count);
+      EXPECT_EQ(walk.counters.FilesDone, count);
+      EXPECT_EQ(walk.counters.FilesInfected, count);
+      EXPECT_EQ(AsMultiset(walk.lines), expected);
+    }
+  }
 }
 
 }  // namespace

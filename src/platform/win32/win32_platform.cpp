@@ -11,8 +11,8 @@ namespace escaner::win32 {
 Win32Platform::Win32Platform() { verbatimPath_.reserve(2 * MAX_PATH); }
 
 Win32Platform::~Win32Platform() {
-  for (const auto& listing : folders_) {
-    if (listing->handle != INVALID_HANDLE_VALUE) CloseHandle(listing->handle);
+  for (std::size_t slot = 0; slot < folders_.size(); ++slot) {
+    Win32Platform::CloseFolder(static_cast<FolderHandle>(slot));
   }
 }
 

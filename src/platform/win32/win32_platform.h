@@ -27,7 +27,8 @@ class Win32Platform : public Platform {
   Win32Platform(const Win32Platform&) = delete;
   Win32Platform& operator=(const Win32Platform&) = delete;
 
-  FolderHandle OpenFolder(const std::u16string& path, FolderId& id) override;
+  FolderHandle OpenFolder(const std::u16string& path) override;
+  FolderId FolderIdentity(FolderHandle folder) override;
   bool FirstEntry(FolderHandle folder, DirEntry& entry) override;
   bool NextEntry(FolderHandle folder, DirEntry& entry) override;
   void CloseFolder(FolderHandle folder) override;
@@ -60,23 +61,40 @@ class Win32Platform : public Platform {
   void ShowNoActivate() override;
   void CloseProgressWindow() override;
 
+ protected:
+  // The one call that reads a folder's records by its handle
+  // (GetFileInformationByHandleEx). Virtual only so that a test can play a
+  // file system that refuses a class of records; nothing else overrides it.
+  virtual BOOL ReadDirectoryRecords(HANDLE folder, FILE_INFO_BY_HANDLE_CLASS kind, void* buffer,
+                                    DWORD size);
+
  private:
   // The progress strip: its window, the focus it hands back, its bars' state.
   ui::ProgressWindow progressWindow_;
 
-  // One open folder: its handle and the buffer its listing is read into,
-  // many entries a call. Kept when the folder is closed and reused by the
-  // next one opened, so the walk allocates nothing per folder.
+  // How a folder is listed: by records with file IDs, by records without
+  // (a file system that refuses the ID class), or by a search of its path
+  // (one that refuses both).
+  enum class ListingWay { IdRecords, FullRecords, Search };
+
+  // One open folder: its handle, how it lists, and the buffer its listing is
+  // read into, many entries a call. Kept when the folder is closed and
+  // reused by the next one opened, so the walk allocates nothing per folder.
   struct FolderListing {
-    HANDLE handle = INVALID_HANDLE_VALUE;         // INVALID_HANDLE_VALUE: free for reuse
-    std::unique_ptr<std::uint64_t[]> buffer;      // 8-byte aligned, as the records are
-    const FILE_ID_BOTH_DIR_INFO* next = nullptr;  // in buffer; null when it is used up
-    bool ended = false;                           // the system has no more entries
+    HANDLE handle = INVALID_HANDLE_VALUE;     // INVALID_HANDLE_VALUE: free for reuse
+    ListingWay way = ListingWay::IdRecords;   // kept for both listings once chosen
+    std::unique_ptr<std::uint64_t[]> buffer;  // 8-byte aligned, as the records are
+    const void* next = nullptr;               // a record in buffer; null when used up
+    bool ended = false;                       // the system has no more entries
+    std::wstring pattern;                     // the folder's \\?\ path and "*"
+    HANDLE search = INVALID_HANDLE_VALUE;     // the search, for ListingWay::Search
+    WIN32_FIND_DATAW found;                   // the search's latest entry
   };
 
   FolderListing* ListingOf(FolderHandle folder);
-  bool ReadEntries(FolderListing& listing, bool fromTheStart);
+  bool ReadRecords(FolderListing& listing, bool fromTheStart);
   bool TakeEntry(FolderListing& listing, DirEntry& entry);
+  bool StartSearch(FolderListing& listing, DirEntry& entry);
 
   std::vector<std::unique_ptr<FolderListing>> folders_;  // FolderHandle is the index
   // The \\?\ form of the folder or file being opened, kept from one to the
