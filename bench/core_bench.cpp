@@ -148,7 +148,8 @@ void BM_WalkLargeTree(benchmark::State& state) {
     CountFiles(fake, u"T:\\tree\\", counters);
     ScanProgress progress(fake, counters);
     ContentCheck test(fake, progress);
-    ScanFolder(fake, u"T:\\tree\\", counters, progress, test);
+    Report report(fake);
+    ScanFolder(fake, u"T:\\tree\\", counters, progress, test, report);
     benchmark::DoNotOptimize(counters.FilesDone);
   }
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * 20000);

@@ -25,6 +25,7 @@ add_library(escaner_win32 STATIC
   src/platform/win32/file_reading.cpp
   src/platform/win32/folder_dialog.cpp
   src/platform/win32/folder_listing.cpp
+  src/platform/win32/module_path.cpp
   src/platform/win32/report_file.cpp
   src/platform/win32/verbatim_path.cpp
   src/platform/win32/win32_platform.cpp
@@ -89,6 +90,7 @@ set(ESCANER_WIN32_TESTS
   folder_dialog_test
   folder_listing_test
   folder_selection_test
+  module_path_test
   progress_window_test
   quiet_error_mode_test
   report_file_test

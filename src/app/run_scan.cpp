@@ -9,6 +9,39 @@
 #include "scan/scan_progress.h"
 
 namespace escaner {
+namespace {
+
+// One more line for the final box when the report is not whole: the user
+// learns that the list is short, or missing, and where it should be.
+void AddReportNotice(Platform& platform, const Report& report, std::string& text) {
+  std::string_view notice;
+  switch (report.Outcome()) {
+    case ReportOutcome::Complete:
+      return;
+    case ReportOutcome::Incomplete:
+      notice = kReportIncompleteText;
+      break;
+    case ReportOutcome::NotWritten:
+      notice = kReportNotWrittenText;
+      break;
+    case ReportOutcome::NoPlace:
+      notice = kReportNoPlaceText;
+      break;
+  }
+  text += kLineBreak;
+  text += notice;
+  if (report.Path()) text += platform.AnsiBytes(*report.Path());
+}
+
+// Only a report that holds this session's lines, or none at all, is handed
+// to the shell: no path means nothing to open, and an unwritten one would
+// show an old report or a folder of the same name.
+bool WorthOpening(const Report& report) {
+  const ReportOutcome outcome = report.Outcome();
+  return outcome == ReportOutcome::Complete || outcome == ReportOutcome::Incomplete;
+}
+
+}  // namespace
 
 bool IsUnusableFolder(std::u16string_view folder) {
   std::size_t first = 0, end = folder.size();
@@ -20,7 +53,8 @@ bool IsUnusableFolder(std::u16string_view folder) {
 std::int32_t RunScan(Platform& platform, ScanCounters& counters) {
   counters.FilesScanned = 0;
   counters.FilesInfected = 0;
-  ClearReport(platform);
+  Report report(platform);
+  report.ClearReport();
 
   const std::u16string folder = ChooseFolder(platform);
   if (IsUnusableFolder(folder)) {
@@ -35,7 +69,8 @@ std::int32_t RunScan(Platform& platform, ScanCounters& counters) {
   CountFiles(platform, folder, counters);
   ScanProgress progress(platform, counters);
   ContentCheck contentCheck(platform, progress);
-  ScanFolder(platform, folder, counters, progress, contentCheck);
+  ScanFolder(platform, folder, counters, progress, contentCheck, report);
+  report.CloseReport();
   platform.CloseProgressWindow();
 
   std::string text(kDoneText);
@@ -45,9 +80,10 @@ std::int32_t RunScan(Platform& platform, ScanCounters& counters) {
   text += kLineBreak;
   text += kInfectedLabel;
   text += std::to_string(counters.FilesInfected);
+  AddReportNotice(platform, report, text);
   platform.ShowMessage(text, kMessageTitle);
 
-  platform.ShellOpen(kOpenOperation, ReportPath(platform));
+  if (WorthOpening(report)) platform.ShellOpen(kOpenOperation, *report.Path());
   return 0;
 }
 

@@ -17,6 +17,14 @@ inline constexpr std::string_view kSorryText = "Sintiendolo mucho ...";
 inline constexpr std::string_view kMessageTitle = "Programador";
 inline constexpr std::string_view kOpenOperation = "open";
 inline constexpr std::string_view kLineBreak = "\r\n";
+// The final box's last line when the report is not whole; the first two are
+// followed by the report's path.
+inline constexpr std::string_view kReportIncompleteText =
+    "Sintiendolo mucho ... faltan lineas en el informe ";
+inline constexpr std::string_view kReportNotWrittenText =
+    "Sintiendolo mucho ... no se pudo escribir el informe ";
+inline constexpr std::string_view kReportNoPlaceText =
+    "Sintiendolo mucho ... no se pudo saber donde dejar el informe";
 
 // Runs the whole session; always returns 0, the process's exit code.
 std::int32_t RunScan(Platform& platform, ScanCounters& counters);

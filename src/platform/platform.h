@@ -11,8 +11,8 @@
 // look-alike. Paths here are the ordinary absolute form ("C:\Datos\x.txt",
 // "\\server\share\x.txt"); the platform itself turns them into whatever form
 // makes the system take each listed name literally. ANSI bytes are made only
-// for what leaves the program: the report's lines, the message boxes and the
-// shell's open request.
+// for what leaves the program as text: the report's lines and the message
+// boxes. The shell's open request names the report by its UTF-16 path.
 #pragma once
 
 #include <cstddef>
@@ -120,8 +120,11 @@ class Platform {
   // Deletes the file at `path` if the listing finds it as a plain file
   // (not hidden, system, volume label or folder).
   virtual void FindAndDelete(const std::u16string& path) = 0;
-  // Opens (creating if missing) for appending at the end; kNoFile on failure.
-  virtual FileHandle OpenForAppend(const std::u16string& path) = 0;
+  // Opens (creating if missing) for appending at the end, others still able
+  // to read it; kNoFile on failure. `heldElsewhere` tells whether it failed
+  // because another program holds the file (a sharing or lock violation),
+  // a hold that may end in a moment, unlike a missing or read-only folder.
+  virtual FileHandle OpenForAppend(const std::u16string& path, bool& heldElsewhere) = 0;
   // Writes all of `bytes`; false if the write failed or came short.
   virtual bool Write(FileHandle file, std::string_view bytes) = 0;
 
@@ -131,13 +134,16 @@ class Platform {
   // never names another file). The view stays valid until the next call.
   virtual std::string_view AnsiBytes(std::u16string_view text) = 0;
 
-  // The folder of the running executable, with its trailing backslash.
-  virtual std::u16string ModuleFolder() = 0;
+  // The folder of the running executable, with its trailing backslash;
+  // nothing when the executable's whole path cannot be had.
+  virtual std::optional<std::u16string> ModuleFolder() = 0;
 
   // A modal box with one OK button, no owner, no icon; ANSI text.
   virtual void ShowMessage(std::string_view text, std::string_view title) = 0;
   // Asks the shell to carry out `operation` on `file`; failures are silent.
   virtual void ShellOpen(std::string_view operation, const std::u16string& file) = 0;
+  // Lets `milliseconds` pass.
+  virtual void Pause(std::uint32_t milliseconds) = 0;
 
   // The system's folder dialog with `title` (ANSI) above the tree. Returns
   // the chosen folder's whole file-system path as the dialog gives it, or

@@ -1,6 +1,5 @@
 #include "scan/passes.h"
 
-#include "scan/report.h"
 #include "scan/tree_walk.h"
 
 namespace escaner {
@@ -17,27 +16,24 @@ class CountingStep final : public FileVisitor {
 
 class ScanningStep final : public FileVisitor {
  public:
-  ScanningStep(Platform& platform, ScanCounters& counters, ScanProgress& progress,
-               ContentCheck& contentCheck)
-      : platform_(platform),
-        counters_(counters),
-        progress_(progress),
-        contentCheck_(contentCheck) {}
+  ScanningStep(ScanCounters& counters, ScanProgress& progress, ContentCheck& contentCheck,
+               Report& report)
+      : counters_(counters), progress_(progress), contentCheck_(contentCheck), report_(report) {}
 
   void VisitFile(const std::u16string& path, std::uint32_t attributes) override {
     ++counters_.FilesDone;
     progress_.FileReached();
     if (contentCheck_.TestFile(path, attributes) != 0) {
       ++counters_.FilesInfected;
-      LogInfected(platform_, path);
+      report_.LogInfected(path);
     }
   }
 
  private:
-  Platform& platform_;
   ScanCounters& counters_;
   ScanProgress& progress_;
   ContentCheck& contentCheck_;
+  Report& report_;
 };
 
 }  // namespace
@@ -48,8 +44,8 @@ void CountFiles(Platform& platform, const std::u16string& folder, ScanCounters& 
 }
 
 void ScanFolder(Platform& platform, const std::u16string& folder, ScanCounters& counters,
-                ScanProgress& progress, ContentCheck& contentCheck) {
-  ScanningStep step(platform, counters, progress, contentCheck);
+                ScanProgress& progress, ContentCheck& contentCheck, Report& report) {
+  ScanningStep step(counters, progress, contentCheck, report);
   TreeWalker(platform).Walk(folder, step);
 }
 

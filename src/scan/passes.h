@@ -7,6 +7,7 @@
 
 #include "platform/platform.h"
 #include "scan/content_check.h"
+#include "scan/report.h"
 #include "scan/scan_counters.h"
 #include "scan/scan_progress.h"
 
@@ -17,9 +18,9 @@ namespace escaner {
 void CountFiles(Platform& platform, const std::u16string& folder, ScanCounters& counters);
 
 // Scanning pass: visits the same files in the same order; for each, counts it
-// in FilesDone, shows it reached, tests it, and counts and logs it when
-// flagged.
+// in FilesDone, shows it reached, tests it, and counts it and logs it in
+// `report` when flagged.
 void ScanFolder(Platform& platform, const std::u16string& folder, ScanCounters& counters,
-                ScanProgress& progress, ContentCheck& contentCheck);
+                ScanProgress& progress, ContentCheck& contentCheck, Report& report);
 
 }  // namespace escaner

@@ -6,6 +6,7 @@
 //              [--probe-strip MILLISECONDS]
 //   driver attrib PATH [+r] [+h] [+s]
 //   driver list FOLDER
+//   driver hold PATH UNTIL
 //
 // `run` starts the exe, answers its folder dialog, samples the progress strip
 // while the scan runs, reads and dismisses every message box, records what
@@ -13,6 +14,10 @@
 // (e2e/handlers/driven_run.h, one handler per window it meets). With
 // --probe-strip it also sends the strip WM_NULL that often, each with a
 // deadline of 100 ms, and reports how many went unanswered.
+//
+// `hold` opens the file PATH sharing nothing, as a program that keeps a file
+// to itself does, says so, and keeps it open until the file UNTIL exists (or
+// ten minutes have passed).
 //
 // `attrib` sets DOS attributes the way a Windows user would, and `list`
 // prints the raw listing of a folder and of every folder below it, as the
@@ -31,6 +36,7 @@
 #include <vector>
 
 #include "e2e/handlers/driven_run.h"
+#include "support/deadline.h"
 #include "support/arguments.h"
 #include "support/json_event.h"
 
@@ -152,8 +158,25 @@ int List(const std::vector<std::wstring>& args) {
   return 0;
 }
 
+// ---------------------------------------------------------------- hold
+
+int Hold(const std::vector<std::wstring>& args) {
+  if (args.size() != 2) return 1;
+  const HANDLE file =
+      CreateFileW(args[0].c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  Emit(Format("{\"event\":\"held\",\"ok\":%s,\"error\":%lu}",
+              file != INVALID_HANDLE_VALUE ? "true" : "false",
+              file != INVALID_HANDLE_VALUE ? 0ul : GetLastError()));
+  if (file == INVALID_HANDLE_VALUE) return 1;
+  const escaner_test::Deadline deadline(600);
+  while (GetFileAttributesW(args[1].c_str()) == INVALID_FILE_ATTRIBUTES && !deadline.Passed())
+    Sleep(50);
+  CloseHandle(file);
+  return 0;
+}
+
 int Usage() {
-  Emit("{\"event\":\"usage\",\"text\":\"driver run|attrib|list ...\"}");
+  Emit("{\"event\":\"usage\",\"text\":\"driver run|attrib|list|hold ...\"}");
   return 1;
 }
 
@@ -167,6 +190,7 @@ int main() {
 
   if (command == L"attrib") return SetAttributes(args);
   if (command == L"list") return List(args);
+  if (command == L"hold") return Hold(args);
   if (command != L"run") return Usage();
 
   escaner_test::Options given({L"--exe", L"--cwd", L"--args", L"--choose", L"--timeout",

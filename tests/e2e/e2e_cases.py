@@ -16,6 +16,9 @@ from e2e_harness import (APOLOGY, CRLF, REPORT, TITLE, Check, Suite, Tree, case,
                          windows_path)
 from escaner_tools.keyboard_rule import KEYBOARD_BYTES, is_flagged
 
+# The final box's last line when no line of the report could be written.
+NOT_WRITTEN = "Sintiendolo mucho ... no se pudo escribir el informe "
+
 # Each row: relative path, content, DOS attributes to set through Wine.
 MIXED_FILES = [
     ("ruta.txt", b"C:\\Windows\\system32", ""),
@@ -408,6 +411,64 @@ def strip_answers_through_both_passes(suite: Suite, check: Check):
     # Sent all along, not just at the start or the end.
     check.that("messages sent through the scan", answers.get("sent", 0) >= max(10, seen_ms / 200),
                f"{answers} over {seen_ms} ms of strip")
+
+
+# An exe kept in a folder whose name the ANSI code page cannot hold (a
+# download folder under a Polish, Czech or Turkish name).
+OUTSIDE_CODE_PAGE_FOLDER = "Descargas \u0141\u0159\u015f\u0130"
+
+
+@case
+def report_beside_exe_outside_code_page(suite: Suite, check: Check):
+    folder = suite.case_dir("report_beside_exe_outside_code_page")
+    tree = Tree(folder / "drive" / "Datos", b"T:\\Datos\\")
+    for rel, content in [("a.txt", b"C:/a"), ("b.txt", b"sin barra"), ("c/d.txt", b"d\\e")]:
+        tree.file(rel, content)
+    order, contents = suite.expected_walk(tree)
+    flagged = suite.flagged_in_order(order, contents)
+    app = fresh_app(folder, suite.wine.escaner_exe, OUTSIDE_CODE_PAGE_FOLDER)
+    run = suite.wine.run("report_beside_exe_outside_code_page", app, choose="T:\\Datos",
+                         timeout=60)
+
+    check_scan_session(check, run, 3, 2, opened_report=True)
+    check.report(app, report_bytes(flagged))
+
+
+# Cases where no line can be written: the box says so and where, and the
+# shell is not asked to open what is there instead.
+@case
+def report_held_by_another_program(suite: Suite, check: Check):
+    folder = suite.case_dir("report_held_by_another_program")
+    tree = Tree(folder / "drive" / "Datos", b"T:\\Datos\\")
+    for rel, content in [("a.txt", b"C:/a"), ("b.txt", b"b\\c")]:
+        tree.file(rel, content)
+    app = fresh_app(folder, suite.wine.escaner_exe)
+    old = b"T:\\viejo.txt\r\n"
+    (app / REPORT).write_bytes(old)
+    with suite.wine.held(app / REPORT):
+        run = suite.wine.run("report_held_by_another_program", app, choose="T:\\Datos",
+                             timeout=60, open_wait=3)
+
+    check_scan_session(check, run, 2, 2, opened_report=False,
+                       notice=NOT_WRITTEN + windows_path(app / REPORT))
+    check.report(app, old)
+
+
+@case
+def report_place_is_a_folder(suite: Suite, check: Check):
+    folder = suite.case_dir("report_place_is_a_folder")
+    tree = Tree(folder / "drive" / "Datos", b"T:\\Datos\\")
+    tree.file("a.txt", b"C:/a")
+    app = fresh_app(folder, suite.wine.escaner_exe)
+    (app / REPORT).mkdir()
+    (app / REPORT / "dentro.txt").write_bytes(b"dentro")
+    run = suite.wine.run("report_place_is_a_folder", app, choose="T:\\Datos", timeout=60,
+                         open_wait=3)
+
+    check_scan_session(check, run, 1, 1, opened_report=False,
+                       notice=NOT_WRITTEN + windows_path(app / REPORT))
+    check.that("the folder named like the report stays", (app / REPORT).is_dir())
+    check.equal("what the folder holds", (app / REPORT / "dentro.txt").read_bytes(), b"dentro")
 
 
 if __name__ == "__main__":

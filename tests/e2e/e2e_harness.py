@@ -8,6 +8,7 @@ wineserver are ready. Python standard library only.
 Wine paths and drives and the keyboard rule come from the shared package
 escaner_tools (python/, on PYTHONPATH), as for the benchmark and make run."""
 
+import contextlib
 import json
 import os
 import shutil
@@ -111,6 +112,37 @@ class Wine:
                     raise RuntimeError(f"two folders share the report form {key!r}")
                 result[key] = (entries, entries)
         return result
+
+    @contextlib.contextmanager
+    def held(self, linux_path: Path):
+        """Another Wine program keeps the file open, sharing nothing, for as
+        long as the block runs."""
+        until = linux_path.parent / f"{linux_path.name}.release"
+        output = tempfile.TemporaryFile()
+        holder = subprocess.Popen(["wine", str(self.driver_exe), "hold", windows_path(linux_path),
+                                   windows_path(until)], stdout=output, stderr=subprocess.DEVNULL)
+
+        def said():
+            output.seek(0)
+            return output.read()
+
+        try:
+            deadline = time.monotonic() + 30
+            while b'"event":"held"' not in said():
+                if holder.poll() is not None or time.monotonic() > deadline:
+                    break
+                time.sleep(0.05)
+            if b'"ok":true' not in said():
+                raise RuntimeError(f"could not hold {linux_path}: {said()!r}")
+            yield
+        finally:
+            until.touch()
+            try:
+                holder.wait(timeout=30)
+            except subprocess.TimeoutExpired:
+                holder.kill()
+            until.unlink(missing_ok=True)
+            output.close()
 
     def reg(self, *args):
         subprocess.run(["wine", "reg", *args], stdout=subprocess.DEVNULL,
@@ -229,9 +261,10 @@ def walk_order(listings, folder: bytes):
     return order
 
 
-def fresh_app(case_dir: Path, exe: Path) -> Path:
-    """A folder holding only a copy of the exe: the case's report location."""
-    app = case_dir / "app"
+def fresh_app(case_dir: Path, exe: Path, name: str = "app") -> Path:
+    """A folder `name` holding only a copy of the exe: the case's report
+    location."""
+    app = case_dir / name
     app.mkdir(parents=True)
     shutil.copy2(exe, app / "Escaner.exe")
     return app
@@ -321,9 +354,10 @@ def check_not_hung(check, run):
     return True
 
 
-def check_scan_session(check, run, scanned, infected, opened_report: bool):
-    """One chosen folder, one final box with the counts, then the report
-    opened (or nothing opened) after the box, and exit code 0."""
+def check_scan_session(check, run, scanned, infected, opened_report: bool, notice=None):
+    """One chosen folder, one final box with the counts (and `notice` on a
+    line of its own after them), then the report opened (or nothing opened)
+    after the box, and exit code 0."""
     if not check_not_hung(check, run):
         return
     dialogs = run.all("folder_dialog")
@@ -334,7 +368,7 @@ def check_scan_session(check, run, scanned, infected, opened_report: bool):
                    f"selection {dialogs[0].get('selection')}")
     boxes = run.all("message_box")
     check.equal("message boxes shown", [(b["title"], b["text"]) for b in boxes],
-                [(TITLE, final_text(scanned, infected))])
+                [(TITLE, final_text(scanned, infected) + (f"\r\n{notice}" if notice else ""))])
     if boxes:
         box = boxes[0]
         check.equal("final box owner", box["owner"], 0)

@@ -442,10 +442,11 @@ void FakePlatform::FindAndDelete(const std::u16string& wide) {
   Remove(path);
 }
 
-FileHandle FakePlatform::OpenForAppend(const std::u16string& wide) {
+FileHandle FakePlatform::OpenForAppend(const std::u16string& wide, bool& heldElsewhere) {
   const std::string path = Utf8(wide);
   Record("OpenForAppend " + path);
-  if (lockedForAppend_.count(path)) return kNoFile;
+  heldElsewhere = lockedForAppend_.count(path) != 0;
+  if (heldElsewhere) return kNoFile;
   Node* node = Find(path);
   if (node && (node->attributes & kAttributeDirectory)) return kNoFile;
   if (!node) {
@@ -474,7 +475,7 @@ std::string_view FakePlatform::AnsiBytes(std::u16string_view text) {
   return ansi_;
 }
 
-std::u16string FakePlatform::ModuleFolder() {
+std::optional<std::u16string> FakePlatform::ModuleFolder() {
   Record("ModuleFolder");
   return moduleFolder;
 }
@@ -485,6 +486,10 @@ void FakePlatform::ShowMessage(std::string_view text, std::string_view title) {
 
 void FakePlatform::ShellOpen(std::string_view operation, const std::u16string& file) {
   Record("ShellOpen " + std::string(operation) + " " + Utf8(file));
+}
+
+void FakePlatform::Pause(std::uint32_t milliseconds) {
+  Record("Pause " + std::to_string(milliseconds));
 }
 
 std::optional<std::u16string> FakePlatform::BrowseForFolder(std::string_view title) {

@@ -64,13 +64,13 @@ class FakePlatform : public Platform {
   std::uint64_t ListedFileId(const std::string& path) const;
   // Reads of `path` deliver bytes only up to `limit` (0: every read fails).
   void LimitReads(const std::string& path, std::uint64_t limit);
-  void LockForAppend(const std::string& path);  // held open elsewhere
+  void LockForAppend(const std::string& path);  // held open elsewhere, without sharing
   void UnlockForAppend(const std::string& path);
   void FailWrites(const std::string& path);
 
   // --- What the dialog and the module give.
   std::optional<std::u16string> browseResult;
-  std::u16string moduleFolder = u"C:\\Prog\\";
+  std::optional<std::u16string> moduleFolder = u"C:\\Prog\\";  // nothing: cannot be had
 
   // Runs before each seam call is recorded, with the call's record, so a
   // test can change the tree between the passes.
@@ -104,12 +104,13 @@ class FakePlatform : public Platform {
   void Close(FileHandle file) override;
   void ClearAttributes(const std::u16string& path) override;
   void FindAndDelete(const std::u16string& path) override;
-  FileHandle OpenForAppend(const std::u16string& path) override;
+  FileHandle OpenForAppend(const std::u16string& path, bool& heldElsewhere) override;
   bool Write(FileHandle file, std::string_view bytes) override;
   std::string_view AnsiBytes(std::u16string_view text) override;
-  std::u16string ModuleFolder() override;
+  std::optional<std::u16string> ModuleFolder() override;
   void ShowMessage(std::string_view text, std::string_view title) override;
   void ShellOpen(std::string_view operation, const std::u16string& file) override;
+  void Pause(std::uint32_t milliseconds) override;
   std::optional<std::u16string> BrowseForFolder(std::string_view title) override;
   void ShowProgressWindow() override;
   void ResetProgressBar(Bar bar) override;

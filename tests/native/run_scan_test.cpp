@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "fake/fake_platform.h"
 
@@ -76,13 +77,15 @@ TEST(RunScan, FinalMessageGivesBothCountsThenTheShellOpensTheReport) {
   EXPECT_EQ(session.counters.FilesScanned, 3);
   EXPECT_EQ(session.counters.FilesInfected, 2);
   EXPECT_EQ(fake.Content(kReport), "T:\\Datos\\flag1\r\nT:\\Datos\\sub\\flag2\r\n");
+  // The report is closed before the strip, the box, then the shell.
   const std::vector<std::string> tail(fake.calls.end() - 4, fake.calls.end());
   EXPECT_EQ(tail,
             (std::vector<std::string>{
-                "CloseProgressWindow",
+                "Close", "CloseProgressWindow",
                 "ShowMessage [Programador] El escaneo ha terminado ...\\r\\nFicheros escaneados : 3"
                 "\\r\\nFicheros infectados : 2",
-                "ModuleFolder", "ShellOpen open C:\\Prog\\Malware.txt"}));
+                "ShellOpen open C:\\Prog\\Malware.txt"}));
+  EXPECT_EQ(fake.CallsStartingWith({"ModuleFolder"}).size(), 1u);
   // The window opens after the folder is accepted and before the counting pass.
   EXPECT_LT(session.IndexOf("BrowseForFolder"), session.IndexOf("ShowProgressWindow"));
   EXPECT_LT(session.IndexOf("ShowProgressWindow"), session.IndexOf("OpenFolder"));
@@ -130,6 +133,89 @@ TEST(RunScan, OldReportThatCannotBeRemovedReceivesTheNewLines) {
   };
   session.Run();
   EXPECT_EQ(fake.Content(kReport), "old\r\nT:\\d\\x\r\n");
+}
+
+// Two files are flagged; whatever keeps lines out of the report, the box
+// says so on a line of its own after the counts, and only a report that
+// holds this session's lines is handed to the shell.
+TEST(RunScan, ReportNotWholeAddsALineToTheBox) {
+  const std::string counts =
+      "ShowMessage [Programador] El escaneo ha terminado ...\\r\\nFicheros escaneados : 3"
+      "\\r\\nFicheros infectados : 2";
+  const std::string open = "ShellOpen open C:\\Prog\\Malware.txt";
+  struct Case {
+    const char* name;
+    std::function<void(Session&)> arrange;
+    std::string notice;  // after the counts and a line break; "" for none
+    bool opened;
+  };
+  const Case cases[] = {
+      {"nothing lost", [](Session&) {}, "", true},
+      {"held elsewhere from the first line",
+       [](Session& s) {
+         s.fake.beforeEachCall = [&s](const std::string& call) {
+           if (call == "BrowseForFolder Elige Carpeta a ver ...\\r\\n\\xAE Velmar Soft")
+             s.fake.LockForAppend(kReport);
+         };
+       },
+       "Sintiendolo mucho ... no se pudo escribir el informe C:\\Prog\\Malware.txt", false},
+      {"writes failing after the first line",
+       [](Session& s) {
+         s.fake.beforeEachCall = [&s](const std::string& call) {
+           if (call == "Write T:\\d\\b") s.fake.FailWrites(kReport);
+         };
+       },
+       "Sintiendolo mucho ... faltan lineas en el informe C:\\Prog\\Malware.txt", true},
+      {"a folder named Malware.txt",
+       [](Session& s) {
+         s.fake.Remove(kReport);
+         s.fake.AddFolder(kReport);
+       },
+       "Sintiendolo mucho ... no se pudo escribir el informe C:\\Prog\\Malware.txt", false},
+      {"the executable's folder outside the code page",
+       [](Session& s) {
+         s.fake.moduleFolder = u"C:\\Descargas \u0141\u0159\\";
+         s.fake.AddFolder("C:\\Descargas \u0141\u0159");
+         s.fake.LockForAppend("C:\\Descargas \u0141\u0159\\Malware.txt");
+       },
+       "Sintiendolo mucho ... no se pudo escribir el informe C:\\Descargas ??\\Malware.txt", false},
+      {"the executable's path cannot be had", [](Session& s) { s.fake.moduleFolder.reset(); },
+       "Sintiendolo mucho ... no se pudo saber donde dejar el informe", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Session session;
+    session.fake.browseResult = u"T:\\d";
+    session.fake.AddFile("T:\\d\\a", "a/");
+    session.fake.AddFile("T:\\d\\b", "\\b");
+    session.fake.AddFile("T:\\d\\c", "plain");
+    c.arrange(session);
+    session.Run();
+    EXPECT_EQ(session.counters.FilesInfected, 2);
+    std::vector<std::string> expected = {counts};
+    if (!c.notice.empty()) expected[0] += "\\r\\n" + c.notice;
+    if (c.opened) expected.push_back(open);
+    EXPECT_EQ(session.fake.CallsStartingWith({"ShowMessage", "ShellOpen"}), expected);
+    EXPECT_EQ(session.fake.openFileCount(), 0);
+  }
+}
+
+// A report whose place cannot be had is never looked for elsewhere: the old
+// report beside the executable is not the program's to delete when the
+// program cannot tell that it is beside it.
+TEST(RunScan, WithoutTheExecutablesPathNoFileIsClearedOrWritten) {
+  const std::optional<std::u16string> chosen[] = {std::nullopt, u"T:\\d"};
+  for (const auto& folder : chosen) {
+    Session session;
+    session.fake.moduleFolder.reset();
+    session.fake.browseResult = folder;
+    session.fake.AddFile("T:\\d\\a", "a/");
+    session.Run();
+    EXPECT_EQ(session.fake.CallsStartingWith(
+                  {"ClearAttributes", "FindAndDelete", "OpenForAppend", "Write", "ShellOpen"}),
+              std::vector<std::string>{});
+    EXPECT_EQ(session.fake.Content(kReport), "old\r\n");
+  }
 }
 
 }  // namespace

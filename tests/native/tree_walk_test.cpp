@@ -54,7 +54,8 @@ struct Walk {
     CountFiles(fake, FromUtf8(folder), counters);
     ScanProgress progress(fake, counters);
     ContentCheck contentCheck(fake, progress);
-    ScanFolder(fake, FromUtf8(folder), counters, progress, contentCheck);
+    Report report(fake);
+    ScanFolder(fake, FromUtf8(folder), counters, progress, contentCheck, report);
   }
 };
 

@@ -49,14 +49,19 @@ TEST(ErrorMode, EveryFileOperationRestoresThePreviousMode) {
       {"open a device, refused unread", [&] { platform.OpenForReading(u"\\\\.\\NUL"); }},
       {"append, write and close the report",
        [&] {
-         const escaner::FileHandle f = platform.OpenForAppend(report);
+         bool held = false;
+         const escaner::FileHandle f = platform.OpenForAppend(report, held);
          ASSERT_NE(f, kNoFile);
          EXPECT_EQ(GetErrorMode(), 0u + SEM_NOGPFAULTERRORBOX) << "after OpenForAppend";
          platform.Write(f, "C:\\a.txt\r\n");
          EXPECT_EQ(GetErrorMode(), 0u + SEM_NOGPFAULTERRORBOX) << "after Write";
          platform.Close(f);
        }},
-      {"append to a report that cannot be made", [&] { platform.OpenForAppend(missingReport); }},
+      {"append to a report that cannot be made",
+       [&] {
+         bool held = false;
+         platform.OpenForAppend(missingReport, held);
+       }},
       {"clear and delete the report",
        [&] {
          platform.ClearAttributes(report);

@@ -1,25 +1,24 @@
-// The report file through the real Win32 seam: what lands on disk after
-// LogInfected, and what ClearReport removes or leaves.
+// The report file through the real Win32 seam: what lands on disk as the
+// scan logs flagged files, what ClearReport removes or leaves, and what
+// another program holding the report does to it.
 //
-// The report's folder is redirected (report_redirect.h); ModuleFolder's own
-// answer is checked against the loader's path of this test program.
+// The report's folder is redirected (report_redirect.h).
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "platform/win32/win32_platform.h"
 #include "scan/content_check.h"
-#include "scan/report.h"
 #include "scan/passes.h"
+#include "scan/report.h"
 #include "win32/report_redirect.h"
 #include "win32/temp_tree.h"
 
 namespace {
 
-using escaner::ClearReport;
 using escaner::kNoFile;
-using escaner::LogInfected;
-using escaner::win32::Win32Platform;
+using escaner::Report;
+using escaner::ReportOutcome;
 using escaner_test::AttributesOf;
 using escaner_test::Exists;
 using escaner_test::MakeFile;
@@ -31,23 +30,19 @@ using escaner_test::TempFolder;
 class ReportTest : public ::testing::Test {
  protected:
   std::wstring ReportFile() const { return temp_.Path() + L"Malware.txt"; }
+  std::u16string ReportPath() { return escaner::ReportPath(platform_).value(); }
+
+  // Logs each of `flagged` as one scanning pass would, and ends the pass.
+  ReportOutcome LogAll(const std::vector<std::u16string>& flagged) {
+    Report report(platform_);
+    for (const std::u16string& path : flagged) report.LogInfected(path);
+    report.CloseReport();
+    return report.Outcome();
+  }
 
   TempFolder temp_;
   PlatformWithReportIn platform_{temp_.Path()};
 };
-
-TEST(ModuleFolder, IsTheExecutablesFolderWithItsBackslash) {
-  wchar_t exe[MAX_PATH] = {};
-  const DWORD length = GetModuleFileNameW(nullptr, exe, MAX_PATH);
-  ASSERT_GT(length, 0u);
-  std::wstring expected(exe, length);
-  expected.resize(expected.rfind(L'\\') + 1);
-
-  Win32Platform platform;
-  const std::u16string folder = platform.ModuleFolder();
-  EXPECT_TRUE(std::wstring(folder.begin(), folder.end()) == expected);
-  EXPECT_EQ(escaner::ReportPath(platform), folder + u"Malware.txt");
-}
 
 TEST_F(ReportTest, LinesAreThePathBytesEachEndedWithCrLf) {
   struct Case {
@@ -81,9 +76,71 @@ TEST_F(ReportTest, LinesAreThePathBytesEachEndedWithCrLf) {
     SCOPED_TRACE(c.name);
     DeleteFileW(ReportFile().c_str());
     if (!c.oldReport.empty()) MakeFile(ReportFile(), c.oldReport);
-    for (const std::u16string& path : c.flagged) LogInfected(platform_, path);
+    EXPECT_EQ(LogAll(c.flagged), ReportOutcome::Complete);
     EXPECT_EQ(ReadWholeFile(ReportFile()), c.expected);
   }
+}
+
+// Each line is in the file as soon as it is logged, while the scan still
+// holds the report: a viewer reads it, a crash would lose nothing written.
+// Nobody else can write to it meanwhile.
+TEST_F(ReportTest, HeldReportIsReadableLineByLineAndWritableByNobodyElse) {
+  Report report(platform_);
+  report.LogInfected(u"C:\\a.txt");
+  EXPECT_EQ(ReadWholeFile(ReportFile()), "C:\\a.txt\r\n");
+  report.LogInfected(u"C:\\b.txt");
+  EXPECT_EQ(ReadWholeFile(ReportFile()), "C:\\a.txt\r\nC:\\b.txt\r\n");
+  const HANDLE writer =
+      CreateFileW(ReportFile().c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                  OPEN_EXISTING, 0, nullptr);
+  EXPECT_EQ(writer, INVALID_HANDLE_VALUE);
+  if (writer != INVALID_HANDLE_VALUE) CloseHandle(writer);
+  report.CloseReport();
+  EXPECT_EQ(report.Outcome(), ReportOutcome::Complete);
+}
+
+// What another program's hold on the report does to the seam's open: a
+// reader that shares is no obstacle; a hold that shuts the scan out is told
+// apart from a report that cannot be written at all. (A read-only report or
+// folder cannot be shown here: under Wine as root, permissions do not bite.)
+TEST_F(ReportTest, OpenTellsAHoldElsewhereFromAReportThatCannotBeWritten) {
+  struct Case {
+    const char* name;
+    DWORD access;  // the other program's hold on the old report; 0: none
+    DWORD sharing;
+    bool opens;
+    bool heldElsewhere;
+  };
+  constexpr DWORD kAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  const Case cases[] = {
+      {"free", 0, 0, true, false},
+      {"read by a viewer that shares", GENERIC_READ, kAll, true, false},
+      {"held without sharing", GENERIC_READ, 0, false, true},
+      {"held shared for reading only", GENERIC_READ, FILE_SHARE_READ, false, true},
+      {"written by another program", GENERIC_WRITE, kAll, false, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    MakeFile(ReportFile(), "old\r\n");
+    HANDLE holder = INVALID_HANDLE_VALUE;
+    if (c.access != 0) {
+      holder = CreateFileW(ReportFile().c_str(), c.access, c.sharing, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
+      ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    }
+    bool heldElsewhere = !c.heldElsewhere;
+    const escaner::FileHandle file = platform_.OpenForAppend(ReportPath(), heldElsewhere);
+    EXPECT_EQ(file != kNoFile, c.opens);
+    EXPECT_EQ(heldElsewhere, c.heldElsewhere);
+    if (file != kNoFile) platform_.Close(file);
+    if (holder != INVALID_HANDLE_VALUE) CloseHandle(holder);
+    DeleteFileW(ReportFile().c_str());
+  }
+  // Not held, just not a file: no waiting for it.
+  MakeFolder(ReportFile());
+  bool heldElsewhere = true;
+  EXPECT_EQ(platform_.OpenForAppend(ReportPath(), heldElsewhere), kNoFile);
+  EXPECT_FALSE(heldElsewhere);
 }
 
 // ClearReport removes an old report whatever attributes a user gave it.
@@ -102,10 +159,10 @@ TEST_F(ReportTest, ClearReportRemovesAProtectedReport) {
     MakeFile(ReportFile(), "C:\\old.txt\r\n", attributes);
     const DWORD given = attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL);
     ASSERT_EQ(AttributesOf(ReportFile()) & given, given);
-    ClearReport(platform_);
+    Report(platform_).ClearReport();
     EXPECT_FALSE(Exists(ReportFile()));
   }
-  ClearReport(platform_);  // no report: nothing to do, nothing else touched
+  Report(platform_).ClearReport();  // no report: nothing to do, nothing else touched
   EXPECT_EQ(ReadWholeFile(temp_.Path() + L"Malware.txt.bak"), "keep");
 }
 
@@ -121,7 +178,7 @@ TEST_F(ReportTest, FindAndDeleteLeavesHiddenSystemAndReadOnlyFiles) {
       {FILE_ATTRIBUTE_HIDDEN, false},   {FILE_ATTRIBUTE_SYSTEM, false},
       {FILE_ATTRIBUTE_READONLY, false},  // the delete itself fails
   };
-  const std::u16string report = escaner::ReportPath(platform_);
+  const std::u16string report = ReportPath();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.attributes);
     MakeFile(ReportFile(), "x", c.attributes);
@@ -136,30 +193,31 @@ TEST_F(ReportTest, FolderNamedLikeTheReportIsClearedButNeverDeletedNorWritten) {
   MakeFolder(ReportFile(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
   MakeFile(ReportFile() + L"\\inside.txt", "inside");
 
-  ClearReport(platform_);
+  Report(platform_).ClearReport();
   EXPECT_EQ(AttributesOf(ReportFile()), static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
 
-  EXPECT_EQ(platform_.OpenForAppend(escaner::ReportPath(platform_)), kNoFile);
-  LogInfected(platform_, u"C:\\a.txt");
-  LogInfected(platform_, u"C:\\b.txt");
+  EXPECT_EQ(LogAll({u"C:\\a.txt", u"C:\\b.txt"}), ReportOutcome::NotWritten);
+  EXPECT_EQ(platform_.pausedMs, 0u);  // nobody holds it: no waiting
   EXPECT_EQ(AttributesOf(ReportFile()), static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
   EXPECT_EQ(ReadWholeFile(ReportFile() + L"\\inside.txt"), "inside");
 }
 
-// A report that another program holds open survives ClearReport and loses
-// the lines appended meanwhile; once it is free, lines go after the old ones.
-TEST_F(ReportTest, ReportHeldOpenByAnotherProgramLosesItsLines) {
+// A report that another program holds without sharing survives ClearReport;
+// the first line waits about a second for it, then every line is lost and
+// counted so. Once it is free, a new pass writes after the old lines.
+TEST_F(ReportTest, ReportHeldWithoutSharingLosesItsLinesAndSaysSo) {
   MakeFile(ReportFile(), "old\r\n");
-  const HANDLE holder = CreateFileW(ReportFile().c_str(), GENERIC_READ,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, 0, nullptr);
+  const HANDLE holder =
+      CreateFileW(ReportFile().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(holder, INVALID_HANDLE_VALUE);
 
-  LogInfected(platform_, u"C:\\lost.txt");
-  EXPECT_EQ(ReadWholeFile(ReportFile()), "old\r\n");
+  Report(platform_).ClearReport();
+  EXPECT_EQ(LogAll({u"C:\\lost.txt", u"C:\\lost2.txt"}), ReportOutcome::NotWritten);
+  EXPECT_EQ(platform_.pausedMs, 1000u);
   CloseHandle(holder);
+  EXPECT_EQ(ReadWholeFile(ReportFile()), "old\r\n");
 
-  LogInfected(platform_, u"C:\\kept.txt");
+  EXPECT_EQ(LogAll({u"C:\\kept.txt"}), ReportOutcome::Complete);
   EXPECT_EQ(ReadWholeFile(ReportFile()), "old\r\nC:\\kept.txt\r\n");
 }
 
@@ -179,12 +237,15 @@ TEST_F(ReportTest, ScanCountsFlaggedFilesWhileTheReportIsHeld) {
   escaner::CountFiles(platform_, scanned.Path16(), counters);
   escaner::ScanProgress progress(platform_, counters);
   escaner::ContentCheck contentCheck(platform_, progress);
-  escaner::ScanFolder(platform_, scanned.Path16(), counters, progress, contentCheck);
+  Report report(platform_);
+  escaner::ScanFolder(platform_, scanned.Path16(), counters, progress, contentCheck, report);
+  report.CloseReport();
   CloseHandle(holder);
 
   EXPECT_EQ(counters.FilesScanned, 3);
   EXPECT_EQ(counters.FilesDone, 3);
   EXPECT_EQ(counters.FilesInfected, 2);
+  EXPECT_EQ(report.Outcome(), ReportOutcome::NotWritten);
   EXPECT_EQ(ReadWholeFile(ReportFile()), "");
 }
 
@@ -196,10 +257,12 @@ TEST(ReportOutsideTheCodePage, IsWrittenAndRemovedThroughTheWidePath) {
   MakeFolder(folder);
   PlatformWithReportIn platform(folder);
 
-  LogInfected(platform, u"C:\\x.txt");
+  Report written(platform);
+  written.LogInfected(u"C:\\x.txt");
+  written.CloseReport();
   EXPECT_EQ(ReadWholeFile(folder + L"Malware.txt"), "C:\\x.txt\r\n");
   SetFileAttributesW((folder + L"Malware.txt").c_str(), FILE_ATTRIBUTE_HIDDEN);
-  ClearReport(platform);
+  Report(platform).ClearReport();
   EXPECT_FALSE(Exists(folder + L"Malware.txt"));
 }
 
@@ -212,7 +275,8 @@ TEST_F(ReportTest, WriteFailsOnAHandleThatCannotWrite) {
   EXPECT_FALSE(platform_.Write(reinterpret_cast<escaner::FileHandle>(readOnly), "abc"));
   CloseHandle(readOnly);
 
-  const escaner::FileHandle report = platform_.OpenForAppend(escaner::ReportPath(platform_));
+  bool heldElsewhere = true;
+  const escaner::FileHandle report = platform_.OpenForAppend(ReportPath(), heldElsewhere);
   ASSERT_NE(report, kNoFile);
   EXPECT_TRUE(platform_.Write(report, ""));
   EXPECT_TRUE(platform_.Write(report, "abc"));

@@ -1,9 +1,13 @@
 // The real Win32 platform with its report kept in a folder of the test's
 // choosing: ModuleFolder, the seam's one way to learn where the executable
-// lies, is overridden; everything else is the platform class itself.
+// lies, is overridden, and Pause only counts, so no test waits on the clock;
+// everything else is the platform class itself.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "platform/win32/win32_platform.h"
 
@@ -12,11 +16,16 @@ namespace escaner_test {
 class PlatformWithReportIn : public escaner::win32::Win32Platform {
  public:
   explicit PlatformWithReportIn(const std::wstring& folder)
-      : folder_(folder.begin(), folder.end()) {}
-  std::u16string ModuleFolder() override { return folder_; }
+      : folder_(std::u16string(folder.begin(), folder.end())) {}
+  explicit PlatformWithReportIn(std::optional<std::u16string> folder)
+      : folder_(std::move(folder)) {}
+  std::optional<std::u16string> ModuleFolder() override { return folder_; }
+  void Pause(std::uint32_t milliseconds) override { pausedMs += milliseconds; }
+
+  std::uint64_t pausedMs = 0;
 
  private:
-  std::u16string folder_;
+  std::optional<std::u16string> folder_;
 };
 
 }  // namespace escaner_test

@@ -58,7 +58,9 @@ TEST(UnreadableEntries, AreSkippedAlikeByBothPasses) {
   EXPECT_EQ(counters.FilesScanned, 3) << "abierta.txt, cerrado.txt, sub\\visible.txt";
   escaner::ScanProgress progress(platform, counters);
   escaner::ContentCheck contentCheck(platform, progress);
-  escaner::ScanFolder(platform, U16(tree), counters, progress, contentCheck);
+  escaner::Report report(platform);
+  escaner::ScanFolder(platform, U16(tree), counters, progress, contentCheck, report);
+  report.CloseReport();
   EXPECT_EQ(counters.FilesDone, 3) << "the scanning pass met other files than the count";
   EXPECT_EQ(counters.FilesInfected, 2);
   const std::string root(tree.begin(), tree.end());

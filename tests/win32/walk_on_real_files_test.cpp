@@ -42,7 +42,9 @@ WalkResult WalkBothPasses(const std::wstring& folder, Volume volume = Volume::Or
   escaner::CountFiles(platform, U16(folder), result.counters);
   escaner::ScanProgress progress(platform, result.counters);
   escaner::ContentCheck contentCheck(platform, progress);
-  escaner::ScanFolder(platform, U16(folder), result.counters, progress, contentCheck);
+  escaner::Report reportFile(platform);
+  escaner::ScanFolder(platform, U16(folder), result.counters, progress, contentCheck, reportFile);
+  reportFile.CloseReport();
   const std::string report = ReadWholeFile(reportFolder.Path() + L"Malware.txt").value_or("");
   for (std::size_t start = 0; start < report.size();) {
     const std::size_t end = report.find("\r\n", start);

@@ -79,28 +79,42 @@ TEST(ShowMessage, ShowsTheAnsiTextsInAnOwnerlessBoxWithOneOkButton) {
   }
 }
 
-// The shell gets the narrow path: a name with a code-page character opens.
+// The shell gets the file's own UTF-16 path: the report opens in its viewer
+// wherever it lies, in a folder the code page cannot name as well.
 TEST(ShellOpen, OpensTheReportInItsViewer) {
-  escaner_test::TempFolder temp;
-  const std::wstring file = temp.Path() + L"Inform\u00E9.txt";
-  escaner_test::MakeFile(file, "C:\\x.txt\r\n");
-  Win32Platform platform;
-  platform.ShellOpen("open", std::u16string(file.begin(), file.end()));
+  struct Case {
+    const char* name;
+    std::wstring folder;  // below the temp folder; "" for the temp folder itself
+    std::wstring file;
+  };
+  const Case cases[] = {
+      {"a code-page name", L"", L"Inform\u00E9.txt"},
+      {"a folder outside the code page", L"Descargas \u0141\u0159\u015F\u0130\\", L"Malware.txt"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    escaner_test::TempFolder temp;
+    if (!c.folder.empty()) escaner_test::MakeFolder(temp.Path() + c.folder);
+    const std::wstring file = temp.Path() + c.folder + c.file;
+    escaner_test::MakeFile(file, "C:\\x.txt\r\n");
+    Win32Platform platform;
+    platform.ShellOpen("open", std::u16string(file.begin(), file.end()));
 
-  // The viewer's caption names the file once it has loaded it.
-  HWND viewer = nullptr;
-  escaner_test::WaitFor([&] {
-    viewer = FindWindowW(nullptr, L"Inform\u00E9.txt - Notepad");
-    return viewer != nullptr;
-  });
-  ASSERT_NE(viewer, nullptr) << "no viewer showed the report";
-  DWORD pid = 0;
-  GetWindowThreadProcessId(viewer, &pid);
-  const HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
-  PostMessageW(viewer, WM_CLOSE, 0, 0);
-  if (process != nullptr) {
-    WaitForSingleObject(process, escaner_test::kWindowDeadlineMs);
-    CloseHandle(process);
+    // The viewer's caption names the file once it has loaded it.
+    HWND viewer = nullptr;
+    escaner_test::WaitFor([&] {
+      viewer = FindWindowW(nullptr, (c.file + L" - Notepad").c_str());
+      return viewer != nullptr;
+    });
+    ASSERT_NE(viewer, nullptr) << "no viewer showed the report";
+    DWORD pid = 0;
+    GetWindowThreadProcessId(viewer, &pid);
+    const HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
+    PostMessageW(viewer, WM_CLOSE, 0, 0);
+    if (process != nullptr) {
+      WaitForSingleObject(process, escaner_test::kWindowDeadlineMs);
+      CloseHandle(process);
+    }
   }
 }
 

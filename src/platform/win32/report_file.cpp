@@ -45,16 +45,23 @@ void Win32Platform::FindAndDelete(const std::u16string& path) {
   ::FindClose(search);
 }
 
-FileHandle Win32Platform::OpenForAppend(const std::u16string& path) {
+FileHandle Win32Platform::OpenForAppend(const std::u16string& path, bool& heldElsewhere) {
   const std::wstring target = ReportFilePath(path);
-  // No sharing: while a line is appended nobody else has the report open,
-  // and a report that someone holds open makes the append fail.
+  // Read sharing only: while the scan holds the report others may read it,
+  // nobody else writes it. A report another program holds for writing, or
+  // without sharing writing, makes the open fail.
   SECURITY_ATTRIBUTES inheritable = InheritableHandle();
+  DWORD error = ERROR_SUCCESS;
   const HANDLE file = Quietly([&] {
-    return CreateFileW(target.c_str(), GENERIC_READ | GENERIC_WRITE, 0, &inheritable, OPEN_ALWAYS,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE opened = CreateFileW(target.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                                      &inheritable, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    error = GetLastError();  // before the error mode is put back
+    return opened;
   });
+  heldElsewhere = file == INVALID_HANDLE_VALUE &&
+                  (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION);
   if (file == INVALID_HANDLE_VALUE) return kNoFile;
+  // Asked only because the tool always has; the answer is not used.
   Quietly([&] { return GetFileType(file); });
   LONG high = 0;  // so a report past 4 GiB still gets its end
   Quietly([&] { return SetFilePointer(file, 0, &high, FILE_END); });

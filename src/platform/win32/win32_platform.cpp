@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include "platform/win32/ansi_text.h"
+#include "platform/win32/module_path.h"
 #include "ui/progress_window.h"
 
 namespace escaner::win32 {
@@ -24,15 +25,10 @@ std::string_view Win32Platform::AnsiBytes(std::u16string_view text) {
   return ansiBytes_;
 }
 
-std::u16string Win32Platform::ModuleFolder() {
-  // A buffer of 264 characters of which 260 are offered; the folder is what
-  // comes before the last backslash, the backslash included.
-  wchar_t path[264] = {};
-  const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  const std::wstring_view whole(path, length);
-  const std::size_t lastBackslash = whole.rfind(L'\\');
-  if (lastBackslash == std::wstring_view::npos) return {};
-  return FromWide(whole.substr(0, lastBackslash + 1));
+std::optional<std::u16string> Win32Platform::ModuleFolder() {
+  const std::optional<std::wstring> folder = ExecutableFolder();
+  if (!folder) return std::nullopt;
+  return FromWide(*folder);
 }
 
 void Win32Platform::ShowMessage(std::string_view text, std::string_view title) {
@@ -40,13 +36,14 @@ void Win32Platform::ShowMessage(std::string_view text, std::string_view title) {
 }
 
 void Win32Platform::ShellOpen(std::string_view operation, const std::u16string& file) {
-  // The shell gets the narrow path, made with no best fit: a folder name the
-  // code page cannot hold comes out with '?', so the request fails, silently,
-  // instead of opening a look-alike folder's Malware.txt.
-  const std::string operationText(operation);
-  const std::string fileText(AnsiBytes(file));
-  ShellExecuteA(nullptr, operationText.c_str(), fileText.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  // The shell gets the file's own UTF-16 path, so the report opens wherever
+  // the executable lies, in a folder the code page cannot name as well.
+  const std::wstring operationText = AnsiToWide(operation);
+  const std::wstring fileText = ToWide(file);
+  ShellExecuteW(nullptr, operationText.c_str(), fileText.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
+
+void Win32Platform::Pause(std::uint32_t milliseconds) { Sleep(milliseconds); }
 
 void Win32Platform::ShowProgressWindow() { progressWindow_.ShowProgressWindow(nullptr); }
 

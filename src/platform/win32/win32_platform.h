@@ -43,15 +43,16 @@ class Win32Platform : public Platform {
 
   void ClearAttributes(const std::u16string& path) override;
   void FindAndDelete(const std::u16string& path) override;
-  FileHandle OpenForAppend(const std::u16string& path) override;
+  FileHandle OpenForAppend(const std::u16string& path, bool& heldElsewhere) override;
   bool Write(FileHandle file, std::string_view bytes) override;
 
   std::string_view AnsiBytes(std::u16string_view text) override;
 
-  std::u16string ModuleFolder() override;
+  std::optional<std::u16string> ModuleFolder() override;
 
   void ShowMessage(std::string_view text, std::string_view title) override;
   void ShellOpen(std::string_view operation, const std::u16string& file) override;
+  void Pause(std::uint32_t milliseconds) override;
 
   std::optional<std::u16string> BrowseForFolder(std::string_view title) override;
 
