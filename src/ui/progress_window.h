@@ -20,10 +20,20 @@ inline constexpr int kStripTop = 2;
 // the division truncated toward zero, never clamped (150 gives -25).
 constexpr int StripLeft(int desktopWidth) { return (desktopWidth - kStripWidth) / 2; }
 
-// The tick count: what paces the strip in Escaner.exe.
-class TickCountClock final : public Clock {
+// A bar's control identifier: the seam names each bar by it.
+constexpr int ControlId(Bar bar) { return static_cast<int>(bar); }
+
+// The performance counter in whole milliseconds: what paces the strip in
+// Escaner.exe. The tick count would not do: on Windows it moves in steps of
+// 10 to 16 ms, so a painting of 1 ms would now and then be timed at 16 and
+// hold the bars still for the longest frame.
+class PerformanceCounterClock final : public Clock {
  public:
-  std::uint64_t Milliseconds() const override { return GetTickCount64(); }
+  PerformanceCounterClock();
+  std::uint64_t Milliseconds() const override;
+
+ private:
+  std::uint64_t countsPerSecond_ = 1;
 };
 
 // One strip at a time, from ShowProgressWindow to its window's destruction.
@@ -31,12 +41,13 @@ class TickCountClock final : public Clock {
 // while there is none (never built, failed to build, or destroyed).
 class ProgressWindow final : private BarSink {
  public:
-  // Paced by the tick count, one frame every 33 ms; EscanerUnpaced.exe is
-  // built with a frame of 0 and sends every operation at once.
+  // Paced by the performance counter, frames at least 33 ms apart;
+  // EscanerUnpaced.exe is built with a shortest frame of 0 and sends every
+  // operation at once.
   ProgressWindow();
-  // Paced by `clock`, one frame every `frameMilliseconds` (0: unpaced).
-  // `clock` must outlive this object.
-  ProgressWindow(const Clock& clock, unsigned frameMilliseconds);
+  // Paced by `clock`, frames at least `shortestFrameMilliseconds` apart (0:
+  // unpaced). `clock` must outlive this object.
+  ProgressWindow(const Clock& clock, unsigned shortestFrameMilliseconds);
   // Destroys a window still open.
   ~ProgressWindow();
   ProgressWindow(const ProgressWindow&) = delete;
@@ -50,15 +61,15 @@ class ProgressWindow final : private BarSink {
 
   // Builds, places and shows the strip. Always 0.
   int ShowProgressWindow(HWND owner);
-  // Range 0..100, position 0, sent at once.
-  void ResetProgressBar(int barId);
-  void SetBarPosition(int barId, std::int32_t position);
-  void SetBarColor(int barId, COLORREF color);
-  // Repaint of the whole strip (kWholeStrip) or of one bar.
-  void RepaintNow(int target);
+  // Range 0..100, position 0, sent at once. The strip does it to FileBar as
+  // it is built.
+  void ResetProgressBar(Bar bar);
+  void SetBarPosition(Bar bar, std::int32_t position);
+  void SetBarColor(Bar bar, std::uint32_t color);
+  void RepaintNow(PaintTarget target);
   // Shows the strip without activating it, then repaints it.
   void ShowNoActivate();
-  // WM_CLOSE then DestroyWindow.
+  // Paints what the pacer holds back, then WM_CLOSE and DestroyWindow.
   void CloseProgressWindow();
   // The strip's own handling of its messages: hands the keyboard focus back
   // across a loss and regain of activation. Always returns 0.
@@ -70,11 +81,11 @@ class ProgressWindow final : private BarSink {
   void Detach();
 
   // What the pacer sends reaches the controls here.
-  void SendPosition(int barId, std::int32_t position) override;
-  void SendColor(int barId, std::uint32_t color) override;
-  void RepaintBar(int barId) override;
+  void SendPosition(Bar bar, std::int32_t position) override;
+  void SendColor(Bar bar, std::uint32_t color) override;
+  void RepaintBar(Bar bar) override;
   void RepaintWindow() override;
-  void EndFrame() override;
+  void AnswerMessages() override;
 
   HWND progressWindowHandle_ = nullptr;
   HWND savedFocus_ = nullptr;
