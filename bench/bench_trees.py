@@ -27,9 +27,7 @@ from pathlib import Path
 
 GENERATOR_VERSION = 1
 
-sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "tests" / "support"))
-sys.dont_write_bytecode = True  # no __pycache__ in the source tree
-from keyboard_rule import KEYBOARD_BYTES, KEYBOARD_TABLE, is_flagged  # noqa: E402
+from escaner_tools.keyboard_rule import KEYBOARD_BYTES, KEYBOARD_TABLE, is_flagged
 
 # The 117 byte values of the keyboard set, in ascending order.
 KEYBOARD = bytes(sorted(KEYBOARD_BYTES))

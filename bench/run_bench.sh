@@ -7,6 +7,7 @@
 # started before it in that session (it maps the trees as drive T:).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+export PYTHONPATH="$here/../python${PYTHONPATH:+:$PYTHONPATH}" PYTHONDONTWRITEBYTECODE=1  # escaner_tools
 build_dir=$(cd "${1:?usage: run_bench.sh BUILD_DIR [--runs N] [--scale F]}" && pwd)
 shift
 : "${WINEPREFIX:?run inside scripts/with-wine.sh}" "${DISPLAY:?run inside scripts/with-wine.sh}"

@@ -25,11 +25,9 @@ import time
 from pathlib import Path
 
 HERE = Path(__file__).resolve().parent
-sys.path[:0] = [str(HERE), str(HERE.parent / "tests" / "support")]
-sys.dont_write_bytecode = True  # no __pycache__ in the source tree
-import bench_trees  # noqa: E402
-import wine_drives  # noqa: E402
-from wine_drives import windows_path  # noqa: E402
+import bench_trees
+from escaner_tools import wine_drives
+from escaner_tools.wine_drives import windows_path
 
 DRIVE = "T"
 MIB = 1 << 20

@@ -1,14 +1,18 @@
 # Windows build (MinGW-w64 i686): the Win32 side of the seam, the progress
-# window, Escaner.exe, and GoogleTest tests that ctest runs under Wine.
+# window, Escaner.exe, and GoogleTest tests that ctest runs under Wine. The
+# same file builds the x86-64 twin (build/win64) that runs those tests where
+# the kernel runs no 32-bit code; the product is always the i686 build.
 
 # Everything static: the exe and the tests must import system DLLs only
 # (no libstdc++, libgcc or winpthread DLL beside them).
 add_link_options(-static -static-libgcc -static-libstdc++)
 # ASLR and DEP, set explicitly in the PE header.
 add_link_options(-Wl,--dynamicbase -Wl,--nxcompat)
-# The lowest Windows the exe loads on: Vista (NT 6.0). Its one import newer
-# than Windows XP is GetTickCount64 (the progress strip's frame clock), which
-# XP's KERNEL32 lacks, so XP refuses to start it. Building against the Vista
+# The lowest Windows the exe loads on: Vista (NT 6.0). Its imports newer than
+# Windows XP are GetTickCount64 (the progress strip's clock) and
+# GetFileInformationByHandleEx (each folder listed from its handle) in
+# KERNEL32, and SHGetPathFromIDListEx (the chosen folder's whole path) in
+# SHELL32; XP lacks them, so it refuses to start the exe. Building against the Vista
 # headers hides every later API, so a call that would raise the minimum does
 # not compile unnoticed. README ("Which Windows") says the same for users.
 set(ESCANER_WINDOWS_MINIMUM 0x0600)
@@ -93,12 +97,26 @@ set(ESCANER_WIN32_TESTS
   walk_on_real_files_test
   win32_platform_test
 )
+# The tests that read the exe's file (its header, its resources) read the
+# product's i686 file, also in the x86-64 build that runs the tests where the
+# kernel runs no 32-bit code (build/win64, beside build/win32); the others
+# start the exe of their own build.
+set(ESCANER_FILE_INSPECTING_TESTS exe_header_test resources_test)
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(ESCANER_PRODUCT_EXE $<TARGET_FILE:Escaner>)
+else()
+  set(ESCANER_PRODUCT_EXE ${CMAKE_SOURCE_DIR}/build/win32/Escaner.exe)
+endif()
 foreach(test_name ${ESCANER_WIN32_TESTS})
   add_executable(${test_name} tests/win32/${test_name}.cpp)
   target_link_libraries(${test_name} PRIVATE escaner_win32 escaner_test_support GTest::gtest_main)
+  set(exe_under_test $<TARGET_FILE:Escaner>)
+  if(test_name IN_LIST ESCANER_FILE_INSPECTING_TESTS)
+    set(exe_under_test ${ESCANER_PRODUCT_EXE})
+  endif()
   # Listed at test time, under Wine, not at build time.
   gtest_discover_tests(${test_name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
-    PROPERTIES ENVIRONMENT "ESCANER_EXE=$<TARGET_FILE:Escaner>"
+    PROPERTIES ENVIRONMENT "ESCANER_EXE=${exe_under_test}"
                ENVIRONMENT_MODIFICATION "ESCANER_LINUX_FIXTURES=set:${ESCANER_LINUX_FIXTURES}"
                FIXTURES_REQUIRED linux_fixtures)
 endforeach()

@@ -23,16 +23,27 @@ have python3 || need+=(python3)
 have wine || need+=(wine)
 pkg_installed wine32:i386 || need+=(wine32:i386)
 
-if [ ${#need[@]} -eq 0 ]; then
-  exit 0
-fi
-
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO=sudo
-echo "install-deps: installing ${need[*]}"
-if printf '%s\n' "${need[@]}" | grep -q ':i386'; then
-  $SUDO dpkg --add-architecture i386
-fi
 export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq
-$SUDO apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+updated=""
+install() {
+  echo "install-deps: installing $*"
+  if printf '%s\n' "$@" | grep -q ':i386'; then
+    $SUDO dpkg --add-architecture i386
+  fi
+  [ -n "$updated" ] || $SUDO apt-get update -qq
+  updated=yes
+  $SUDO apt-get install -y -qq --no-install-recommends "$@" >/dev/null
+}
+
+[ ${#need[@]} -eq 0 ] || install "${need[@]}"
+
+# A kernel that runs no 32-bit code cannot run the product under Wine: the
+# Wine tests then run the x86-64 build of the same sources in 64-bit Wine.
+if [ "$("$(dirname "$0")/wine-arch.sh")" = win64 ]; then
+  need=()
+  [ -x /usr/lib/wine/wine64 ] || need+=(wine64)
+  have x86_64-w64-mingw32-g++-posix || need+=(g++-mingw-w64-x86-64-posix)
+  [ ${#need[@]} -eq 0 ] || install "${need[@]}"
+fi

@@ -20,6 +20,7 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
+export PYTHONPATH="$root/python${PYTHONPATH:+:$PYTHONPATH}" PYTHONDONTWRITEBYTECODE=1  # escaner_tools
 samples=$root/samples
 # The sample tree's hidden file: Linux keeps no such bit, so it is set
 # through Wine before each headless session.
@@ -57,7 +58,8 @@ if [ "${1:-}" != --inside-wine ]; then
   export ESCANER_WINEPREFIX=${ESCANER_WINEPREFIX:-$root/build/wineprefix}
   mkdir -p "$(dirname "$ESCANER_WINEPREFIX")"
   if [ ! -f "$ESCANER_WINEPREFIX/system.reg" ]; then
-    echo "run: making the Wine prefix $ESCANER_WINEPREFIX (once, about 10 s)" >&2
+    # Paths are told relative to the checkout, as the rest of the output does.
+    echo "run: making the Wine prefix ${ESCANER_WINEPREFIX#"$root"/} (once, about 10 s)" >&2
   fi
   locales=$(dirname "$ESCANER_WINEPREFIX")/locale
   spanish=()

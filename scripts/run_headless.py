@@ -42,11 +42,10 @@ import sys
 import time
 from pathlib import Path
 
-sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests" / "support"))
-from wine_drives import map_drive, unmap_drive, windows_path  # noqa: E402
+from escaner_tools.held_process import HeldProcess, processes_with
+from escaner_tools.screen_reader import Screen, overall_percentage, strip_rect
+from escaner_tools.wine_drives import map_drive, unmap_drive, windows_path
 
-from held_process import HeldProcess, processes_with
-from screen_reader import Screen, overall_percentage, strip_rect
 
 DRIVE = "M"
 DIALOG_TITLES = ("Explorar carpeta", "Browse for Folder")

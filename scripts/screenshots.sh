@@ -15,7 +15,7 @@ build=$(cd "${1:?usage: screenshots.sh BUILD_DIR}" && pwd)
 : "${WINEPREFIX:?run inside scripts/with-wine.sh}" "${DISPLAY:?run inside scripts/with-wine.sh}"
 root=$(cd "$(dirname "$0")/.." && pwd)
 docs=$root/docs
-drives() { python3 -B "$root/tests/support/wine_drives.py" "$@"; }
+drives() { PYTHONPATH="$root/python" python3 -B -m escaner_tools.wine_drives "$@"; }
 for f in Escaner.exe driver.exe; do
   [ -f "$build/$f" ] || { echo "screenshots: $build/$f is missing" >&2; exit 1; }
 done

@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Runs a command with a ready Wine environment:
-#  - a fresh 32-bit prefix in a temporary folder (or $ESCANER_WINEPREFIX if set
-#    and already made), with unmanaged windows and the classic look so the
-#    progress bars show their colours;
+#  - a fresh prefix in a temporary folder (or $ESCANER_WINEPREFIX if set and
+#    already made), with unmanaged windows and the classic look so the
+#    progress bars show their colours. The prefix is 32-bit, for the product's
+#    own i686 build, wherever the kernel runs 32-bit code; elsewhere it is
+#    64-bit, for the x86-64 build of the same sources, and `wine` on PATH is
+#    the 64-bit loader (scripts/wine-arch.sh tells which, and says so here);
 #  - an X display: the caller's DISPLAY, or a private Xvfb started here on the
 #    first free display from :91 to :140;
 #  - a persistent wineserver, so each Wine process starts fast.
@@ -50,7 +53,20 @@ step() {
 }
 
 export WINEDEBUG=${WINEDEBUG:--all}
-export WINEARCH=win32
+WINEARCH=$("$(dirname "$0")/wine-arch.sh")
+export WINEARCH
+if [ "$WINEARCH" = win64 ]; then
+  # Debian's `wine` starts the 32-bit loader whenever it is installed, and
+  # that loader cannot run here: every `wine` below, and every program the
+  # command starts through Wine, uses the 64-bit one.
+  mkdir -p "$own/bin"
+  printf '#!/bin/sh\nexec /usr/lib/wine/wine64 "$@"\n' >"$own/bin/wine"
+  printf '#!/bin/sh\nexec /usr/lib/wine/wine64 wineboot "$@"\n' >"$own/bin/wineboot"
+  chmod +x "$own/bin/wine" "$own/bin/wineboot"
+  export PATH="$own/bin:$PATH" WINELOADER=/usr/lib/wine/wine64
+  [ -n "${ESCANER_QUIET_XVFB:-}" ] ||
+    say "this kernel runs no 32-bit code: a 64-bit prefix for the x86-64 build (build/win64)"
+fi
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree=}
 
 # Starts the X server on display $1. Answers 0 once it accepts connections

@@ -73,7 +73,13 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   CoInitialize(nullptr);  // the folder dialog needs COM on this thread
   INITCOMMONCONTROLSEX controls = {};
   controls.dwSize = sizeof controls;  // 8
-  controls.dwICC = 0x706F;            // the progress bar's class among them
+  // The classes the tool has always registered, the progress bar's among them.
+  constexpr DWORD kRegisteredClasses = ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLASSES |
+                                       ICC_BAR_CLASSES | ICC_TAB_CLASSES | ICC_PROGRESS_CLASS |
+                                       ICC_HOTKEY_CLASS | ICC_PAGESCROLLER_CLASS |
+                                       ICC_NATIVEFNTCTL_CLASS | ICC_STANDARD_CLASSES;
+  static_assert(kRegisteredClasses == 0x706F);
+  controls.dwICC = kRegisteredClasses;
   InitCommonControlsEx(&controls);
 
   std::int32_t exitCode = 0;

@@ -5,9 +5,8 @@ the walk order worked out from the platform's own listings.
 Runs inside scripts/with-wine.sh: WINEPREFIX, DISPLAY and a persistent
 wineserver are ready. Python standard library only.
 
-Importing it puts tests/support on the module path: Wine paths and drives
-(wine_drives) and the keyboard rule (keyboard_rule) come from there, shared
-with the benchmark."""
+Wine paths and drives and the keyboard rule come from the shared package
+escaner_tools (python/, on PYTHONPATH), as for the benchmark and make run."""
 
 import json
 import os
@@ -16,10 +15,11 @@ import subprocess
 import sys
 import tempfile
 import time
+import traceback
 from pathlib import Path
 
-sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "support"))
-from wine_drives import map_drive, windows_path  # noqa: E402  (windows_path: for the cases)
+from escaner_tools.keyboard_rule import is_flagged
+from escaner_tools.wine_drives import map_drive, windows_path  # windows_path: for the cases
 
 DRIVE = "T"
 
@@ -231,3 +231,249 @@ def fresh_app(case_dir: Path, exe: Path) -> Path:
     app.mkdir(parents=True)
     shutil.copy2(exe, app / "Escaner.exe")
     return app
+
+
+# --- What the cases check, and how they are run ---------------------------
+
+DONE = "El escaneo ha terminado ..."
+TITLE = "Programador"
+APOLOGY = "Sintiendolo mucho ...\r\n" + DONE
+DIALOG_TITLE_TEXT = b"Elige Carpeta a ver ...\r\n\xae Velmar Soft".decode("cp1252")
+REPORT = "Malware.txt"
+CRLF = b"\r\n"
+
+WS_POPUP, WS_VISIBLE = 0x80000000, 0x10000000
+WS_CAPTION, WS_BORDER, WS_THICKFRAME, WS_SYSMENU = 0xC00000, 0x800000, 0x40000, 0x80000
+WS_CHILD, PBS_SMOOTH = 0x40000000, 0x1
+WS_EX_TOPMOST, WS_EX_TOOLWINDOW = 0x8, 0x80
+
+
+def final_text(scanned, infected):
+    return f"{DONE}\r\nFicheros escaneados : {scanned}\r\nFicheros infectados : {infected}"
+
+
+class Check:
+    def __init__(self):
+        self.failures = []
+
+    def fail(self, message):
+        self.failures.append(message)
+
+    def equal(self, what, got, expected):
+        if got != expected:
+            self.fail(f"{what}: got {got!r}, expected {expected!r}")
+
+    def that(self, what, condition, detail=""):
+        if not condition:
+            self.fail(f"{what}{': ' + detail if detail else ''}")
+
+    def report(self, app: Path, expected: bytes):
+        """The report beside the exe holds exactly `expected` (None: absent)."""
+        path = app / REPORT
+        if expected is None:
+            self.that("no report file", not path.exists(),
+                      f"found {path.read_bytes()[:200]!r}" if path.exists() else "")
+            return
+        if not path.exists():
+            self.fail(f"report missing, expected {expected.count(CRLF)} lines")
+            return
+        got = path.read_bytes()
+        if got == expected:
+            return
+        got_lines, want_lines = got.split(b"\r\n"), expected.split(b"\r\n")
+        for i, (g, w) in enumerate(zip(got_lines, want_lines)):
+            if g != w:
+                self.fail(f"report line {i + 1}: got {g!r}, expected {w!r}")
+                break
+        self.fail(f"report: {len(got)} bytes / {len(got_lines) - 1} lines, "
+                  f"expected {len(expected)} bytes / {len(want_lines) - 1} lines")
+
+
+def report_bytes(paths):
+    return b"".join(p + b"\r\n" for p in paths)
+
+
+# Wine starts its desktop process from the first program of a fresh prefix
+# that opens a window; it is no doing of the exe's.
+WINE_DESKTOP = "explorer.exe"
+
+
+def opened_programs(run):
+    """Programs started after a message box was dismissed: the open request's."""
+    return [e["image"].lower() for e in run.all("process_started") if e["after_box"]]
+
+
+def check_nothing_else_started(check, run):
+    before = [e["image"].lower() for e in run.all("process_started") if not e["after_box"]]
+    check.equal("programs started before the box was dismissed",
+                [i for i in before if i != WINE_DESKTOP], [])
+
+
+def check_not_hung(check, run):
+    if run.hung:
+        check.fail(f"the exe did not finish in time (screenshot: {run.screenshot}, "
+                   f"events: {run.log})")
+        return False
+    return True
+
+
+def check_scan_session(check, run, scanned, infected, opened_report: bool):
+    """One chosen folder, one final box with the counts, then the report
+    opened (or nothing opened) after the box, and exit code 0."""
+    if not check_not_hung(check, run):
+        return
+    dialogs = run.all("folder_dialog")
+    check.equal("folder dialogs shown", len(dialogs), 1)
+    if dialogs:
+        check.equal("folder dialog text", dialogs[0]["title_text"], DIALOG_TITLE_TEXT)
+        check.that("folder chosen in the dialog", dialogs[0].get("matched"),
+                   f"selection {dialogs[0].get('selection')}")
+    boxes = run.all("message_box")
+    check.equal("message boxes shown", [(b["title"], b["text"]) for b in boxes],
+                [(TITLE, final_text(scanned, infected))])
+    if boxes:
+        box = boxes[0]
+        check.equal("final box owner", box["owner"], 0)
+        check.equal("strip still shown with the final box", box["strip_visible"], False)
+        check.equal("programs running before the box was dismissed",
+                    [i.lower() for i in box["running_before_dismiss"] if i.lower() != WINE_DESKTOP],
+                    [])
+        check.equal("final box buttons", [b["id"] for b in box["buttons"]], [1])
+    check_nothing_else_started(check, run)
+    started = opened_programs(run)
+    titles = [e["title"] for e in run.all("opened_window")]
+    if opened_report:
+        check.equal("programs started by the open request", started, ["notepad.exe"])
+        check.that("the report opened in notepad", f"{REPORT} - Notepad" in titles,
+                   f"window titles {titles}")
+    else:
+        check.equal("programs started by the open request", started, [])
+        check.equal("windows opened", titles, [])
+    check.equal("exit code", run.exit_code, 0)
+
+
+def check_strip(check, run):
+    """The strip as sampled while the scan ran: every sample must show the
+    same geometry, since the strip is placed before it is shown."""
+    samples = run.all("strip")
+    if not samples:
+        check.fail("progress strip never seen during the scan")
+        return
+    desktop_width = run.first("started")["desktop"][2]
+    x = int((desktop_width - 201) / 2)  # truncation toward zero
+    for sample in samples:
+        check.equal("strip rect", sample["rect"], [x, 2, 201, 41])
+        check.equal("strip client rect", sample["client"], [0, 0, 201, 41])
+        style, exstyle = sample["style"], sample["exstyle"]
+        check.equal("strip WS_POPUP|WS_VISIBLE", style & (WS_POPUP | WS_VISIBLE),
+                    WS_POPUP | WS_VISIBLE)
+        check.equal("strip frame styles", style & (WS_CAPTION | WS_BORDER | WS_THICKFRAME |
+                                                   WS_SYSMENU), 0)
+        check.equal("strip top-most tool window", exstyle & (WS_EX_TOPMOST | WS_EX_TOOLWINDOW),
+                    WS_EX_TOPMOST | WS_EX_TOOLWINDOW)
+        check.equal("strip owner", sample["owner"], 0)
+        check.equal("strip caption", sample["text"], "Dialog1")
+        bars = [(c["id"], c["class"], c["rect"], c["visible"],
+                 c["style"] & (WS_CHILD | WS_VISIBLE | PBS_SMOOTH)) for c in sample["children"]]
+        check.equal("strip bars", bars, [
+            (1001, "msctls_progress32", [0, 0, 200, 20], True, WS_CHILD | WS_VISIBLE | PBS_SMOOTH),
+            (1002, "msctls_progress32", [0, 21, 200, 20], True, WS_CHILD | WS_VISIBLE | PBS_SMOOTH),
+        ])
+    # OverallBar is never given a colour: gold, orange or red on it would be
+    # a bar operation aimed at the wrong bar.
+    closed = run.first("strip_closed") or {}
+    palette = {"00d7ff": "gold", "00a5ff": "orange", "0000ff": "red"}
+    check.equal("colours seen on OverallBar",
+                sorted(palette[c] for c in closed.get("overall_bar_colours", {}) if c in palette), [])
+    check.that("strip seen before the final box",
+               run.index("strip") < (run.index("message_box") or 10**9))
+
+
+class Suite:
+    def __init__(self, wine: Wine, work: Path):
+        self.wine = wine
+        self.work = work
+
+    def case_dir(self, name) -> Path:
+        folder = self.work / name
+        (folder / "drive").mkdir(parents=True)
+        self.wine.point_drive(folder / "drive")
+        return folder
+
+    def expected_walk(self, tree: Tree):
+        """The files the walk will visit, in its order, from the platform's
+        listings; and a check that they are exactly the fixture's files."""
+        listings = tree.listings = self.wine.listings(tree.narrow_root.decode("cp1252"))
+        order = walk_order(listings, tree.narrow_root)
+        known = tree.by_narrow_path()
+        if sorted(order) != sorted(known):
+            raise RuntimeError(f"fixture and listing disagree: listed only "
+                               f"{sorted(set(order) - set(known))[:5]}, missing "
+                               f"{sorted(set(known) - set(order))[:5]}")
+        return order, known
+
+    @staticmethod
+    def flagged_in_order(order, contents):
+        return [p for p in order if is_flagged(contents[p])]
+
+
+CASES = []
+
+
+def case(function):
+    CASES.append(function)
+    return function
+
+
+def run_cases(argv) -> int:
+    """Runs the registered cases: argv is the command line, BUILD_DIR then
+    the names of the cases to run (all when none). The exit code: 1 when any
+    case failed."""
+    if len(argv) < 2:
+        print("usage: e2e_cases.py BUILD_DIR [CASE ...]", file=sys.stderr)
+        return 2
+    build_dir = Path(argv[1]).resolve()
+    wanted = argv[2:]
+    for needed in ["Escaner.exe", "driver.exe"]:
+        if not (build_dir / needed).exists():
+            print(f"FAIL setup: {build_dir / needed} not built")
+            return 1
+    results = build_dir / "e2e-results"
+    shutil.rmtree(results, ignore_errors=True)
+    results.mkdir()
+    work = Path(tempfile.mkdtemp(prefix="escaner-e2e."))
+    failed = []
+    try:
+        wine = Wine(build_dir, work, results)
+        acp = next(e for e in wine.driver("list", "T:\\") if e["event"] == "code_pages")["acp"]
+        if acp != 1252:
+            print(f"FAIL setup: ANSI code page is {acp}, the expected bytes assume 1252")
+            return 1
+        suite = Suite(wine, work)
+        for function in CASES:
+            name = function.__name__
+            if wanted and name not in wanted:
+                continue
+            check = Check()
+            started = time.monotonic()
+            try:
+                function(suite, check)
+            except Exception:
+                check.fail("error in the case itself:\n" + traceback.format_exc())
+            seconds = time.monotonic() - started
+            if check.failures:
+                failed.append(name)
+                print(f"FAIL {name} ({seconds:.1f} s)")
+                for failure in check.failures:
+                    print(f"     {failure}")
+            else:
+                print(f"PASS {name} ({seconds:.1f} s)")
+            sys.stdout.flush()
+    finally:
+        if failed:
+            print(f"fixtures kept in {work}; driver events in {results}")
+        else:
+            shutil.rmtree(work, ignore_errors=True)
+    print(f"{'FAILED' if failed else 'PASSED'}: {len(failed)} of the cases failed"
+          if failed else "PASSED: all cases")
+    return 1 if failed else 0

@@ -5,6 +5,7 @@
 # Exits non-zero when any case fails.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+export PYTHONPATH="$here/../../python${PYTHONPATH:+:$PYTHONPATH}" PYTHONDONTWRITEBYTECODE=1  # escaner_tools
 build_dir=${1:?usage: run_e2e.sh BUILD_DIR [CASE ...]}
 shift
 : "${WINEPREFIX:?run inside scripts/with-wine.sh}" "${DISPLAY:?run inside scripts/with-wine.sh}"

@@ -13,6 +13,7 @@
 set -uo pipefail
 
 root=$(cd "$(dirname "$0")/../.." && pwd)
+export PYTHONPATH="$root/python${PYTHONPATH:+:$PYTHONPATH}" PYTHONDONTWRITEBYTECODE=1  # escaner_tools
 build=$(cd "${1:?usage: check_make_run.sh BUILD_DIR}" && pwd)
 work=$(mktemp -d /tmp/escaner-run-check.XXXXXX)
 trap 'rm -rf "$work"' EXIT

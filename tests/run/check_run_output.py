@@ -1,5 +1,5 @@
 """Checks what `make run` printed for a headless session on a tree against
-the flagging rule of the end-to-end suite (tests/e2e/keyboard_rule.py),
+the flagging rule of the end-to-end suite (escaner_tools.keyboard_rule),
 applied here to every file of the tree as Linux sees it.
 
     check_run_output.py --tree DIR --output FILE --out DIR --status N
@@ -13,8 +13,7 @@ import subprocess
 import sys
 from pathlib import Path
 
-sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "support"))
-from keyboard_rule import is_flagged  # noqa: E402
+from escaner_tools.keyboard_rule import is_flagged
 
 DRIVE_ROOT = "M:\\"
 SCREENSHOTS = ("dialog.png", "strip.png", "final-box.png", "report-notepad.png")

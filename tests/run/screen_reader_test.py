@@ -1,14 +1,12 @@
-"""Cases of scripts/screen_reader.py that need no screen: OverallBar's
+"""Cases of escaner_tools/screen_reader.py that need no screen: OverallBar's
 percentage read from drawn frames, and the screenshot format it accepts.
 
-    python3 -B tests/run/screen_reader_test.py"""
+    PYTHONPATH=python python3 -B tests/run/screen_reader_test.py"""
 
-import sys
 import unittest
 from pathlib import Path
 
-sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "scripts"))
-from screen_reader import Frame, overall_percentage, strip_rect  # noqa: E402
+from escaner_tools.screen_reader import Frame, overall_percentage, strip_rect
 
 ROOT = b"\x00\x00\x00"
 FACE = b"\xf5\xf5\xf5"

@@ -35,6 +35,7 @@ expect() {
   local name=$1 code=$2 text=$3 got=0
   shift 3
   env -u DISPLAY -u ESCANER_WINEPREFIX PATH="$work/bin:$PATH" ESCANER_X_TMP="$work/x" \
+    ESCANER_WINE_ARCH=win32 \
     ESCANER_XVFB_SECONDS=2 "$@" \
     "$script" bash -c 'echo "display $DISPLAY" >"$0"; exit "${ESCANER_TEST_CODE:-0}"' "$work/ran" \
     >"$work/out" 2>&1 || got=$?

@@ -171,6 +171,16 @@ class ManualClock : public Clock {
 // with the same controls, through an activation context naming them. The
 // test must not import comctl32: the system's version 5, once loaded, would
 // serve the bars' class whatever the context says.
+// The test's own architecture, as manifests and the side-by-side store name
+// it: x86, or x86-64 where the tests run as such.
+#ifdef _WIN64
+#define ESCANER_TEST_ARCHITECTURE "amd64"
+#define ESCANER_TEST_ARCHITECTURE_W L"amd64"
+#else
+#define ESCANER_TEST_ARCHITECTURE "x86"
+#define ESCANER_TEST_ARCHITECTURE_W L"x86"
+#endif
+
 class CommonControls6 {
  public:
   CommonControls6() {
@@ -182,7 +192,8 @@ class CommonControls6 {
         "<assembly xmlns=\"urn:schemas-microsoft-com:asm.v1\" manifestVersion=\"1.0\">\r\n"
         "<dependency><dependentAssembly><assemblyIdentity type=\"win32\" "
         "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\" "
-        "processorArchitecture=\"x86\" "
+        "processorArchitecture=\"" ESCANER_TEST_ARCHITECTURE
+        "\" "
         "publicKeyToken=\"6595b64144ccf1df\" language=\"*\"/></dependentAssembly></dependency>\r\n"
         "</assembly>\r\n";
     HANDLE file = CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -330,9 +341,11 @@ TEST_F(ProgressStrip, BarsComeFromCommonControls6) {
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(module, path, MAX_PATH);
     CharLowerW(path);
-    EXPECT_NE(std::wstring(path).find(
-                  L"\\winsxs\\x86_microsoft.windows.common-controls_6595b64144ccf1df_6."),
-              std::wstring::npos)
+    EXPECT_NE(
+        std::wstring(path).find(L"\\winsxs"
+                                L"\\" ESCANER_TEST_ARCHITECTURE_W L"_microsoft.windows.common-"
+                                                                  L"controls_6595b64144ccf1df_6."),
+        std::wstring::npos)
         << ::testing::PrintToString(std::wstring(path));
   }
 }

@@ -53,10 +53,13 @@ chmod 755 "$work/probe.exe"
 mkdir "$work/home" "$work/prefix" "$work/tmp"
 [ ${#run_as[@]} -eq 0 ] || chown "$user:" "$work/home" "$work/prefix" "$work/tmp"
 # TMPDIR too: Wine keeps its server's socket folder there, removed with the rest.
+# The prefix is of the architecture with-wine.sh chose; its loader is named
+# whole, since with-wine.sh's own `wine` lies in a folder only root can read.
 wine_env=(env -u DISPLAY HOME="$work/home" WINEPREFIX="$work/prefix" TMPDIR="$work/tmp"
-          WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES=mscoree=)
-"${run_as[@]}" "${wine_env[@]}" wineboot -i >/dev/null 2>&1
+          WINEARCH="${WINEARCH:-win32}" WINEDEBUG=-all WINEDLLOVERRIDES=mscoree=)
+wine=${WINELOADER:-wine}
+"${run_as[@]}" "${wine_env[@]}" "$wine" wineboot -i >/dev/null 2>&1
 "${run_as[@]}" "${wine_env[@]}" wineserver -w
 
 windows_tree="Z:$(printf '%s' "$tree/" | tr '/' '\\')"
-"${run_as[@]}" "${wine_env[@]}" ESCANER_UNREADABLE_TREE="$windows_tree" wine "$work/probe.exe"
+"${run_as[@]}" "${wine_env[@]}" ESCANER_UNREADABLE_TREE="$windows_tree" "$wine" "$work/probe.exe"

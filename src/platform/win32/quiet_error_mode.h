@@ -5,9 +5,10 @@
 
 namespace escaner::win32 {
 
-// SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX: a drive without a medium
-// or an unreadable volume fails the call instead of asking the user.
-inline constexpr UINT kQuietErrorMode = 0x8001;
+// A drive without a medium or an unreadable volume fails the call instead of
+// asking the user.
+inline constexpr UINT kQuietErrorMode = SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX;
+static_assert(kQuietErrorMode == 0x8001);
 
 // Runs one file call with the quiet error mode in force and puts the
 // previous mode back right after it. The mode is process-wide, so it is held
