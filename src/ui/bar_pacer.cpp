@@ -94,11 +94,11 @@ void BarPacer::RepaintNow(PaintTarget target) {
 }
 
 void BarPacer::PaintFrameNow() {
-  if (running_) PaintFrame(true, clock_.Milliseconds());
+  if (running_) PaintFrame(true);
 }
 
 void BarPacer::PaintWaitingNow() {
-  if (running_ && Waiting()) PaintFrame(false, clock_.Milliseconds());
+  if (running_ && Waiting()) PaintFrame(false);
 }
 
 bool BarPacer::Waiting() const {
@@ -109,7 +109,7 @@ bool BarPacer::Waiting() const {
 void BarPacer::Pace() {
   const std::uint64_t now = clock_.Milliseconds();
   if (now >= nextFrame_ && Waiting()) {
-    PaintFrame(false, now);
+    PaintFrame(false);
   } else if (now >= nextAnswer_) {
     AnswerMessages();
   }
@@ -117,7 +117,8 @@ void BarPacer::Pace() {
 
 // Sends each bar what it does not show yet, then repaints the changed bars,
 // or the whole strip when asked to; times that painting to space the next.
-void BarPacer::PaintFrame(bool wholeWindow, std::uint64_t startedAt) {
+void BarPacer::PaintFrame(bool wholeWindow) {
+  const std::uint64_t startedAt = clock_.PreciseMilliseconds();
   wholeWindow = wholeWindow || windowRepaintAsked_;
   windowRepaintAsked_ = false;
   for (PacedBar& paced : bars_) {
@@ -135,12 +136,11 @@ void BarPacer::PaintFrame(bool wholeWindow, std::uint64_t startedAt) {
   if (wholeWindow) sink_.RepaintWindow();
   // Counted from the end of the painting, so that painting slower than the
   // wait does not make every operation a frame.
-  const std::uint64_t endedAt = clock_.Milliseconds();
   const std::uint64_t painting =
-      std::min<std::uint64_t>(endedAt - startedAt, longestFrameMilliseconds_);
-  nextFrame_ =
-      endedAt + std::clamp<std::uint64_t>((kPaintingShareDivisor - 1) * painting,
-                                          shortestFrameMilliseconds_, longestFrameMilliseconds_);
+      std::min<std::uint64_t>(clock_.PreciseMilliseconds() - startedAt, longestFrameMilliseconds_);
+  nextFrame_ = clock_.Milliseconds() +
+               std::clamp<std::uint64_t>((kPaintingShareDivisor - 1) * painting,
+                                         shortestFrameMilliseconds_, longestFrameMilliseconds_);
   AnswerMessages();
 }
 

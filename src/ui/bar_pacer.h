@@ -44,10 +44,15 @@ inline constexpr unsigned kLongestFrameMilliseconds = 250;
 // is followed by a wait of 19 p ms.
 inline constexpr unsigned kPaintingShareDivisor = 20;
 
-// Milliseconds since some fixed moment; never goes back.
 class Clock {
  public:
+  // Milliseconds since some fixed moment; never goes back. Read at every
+  // operation, so it must cost next to nothing; it may move in steps of a
+  // few milliseconds.
   virtual std::uint64_t Milliseconds() const = 0;
+  // Milliseconds from some fixed moment, exact to the millisecond, for
+  // timing each frame's painting; read twice a frame.
+  virtual std::uint64_t PreciseMilliseconds() const { return Milliseconds(); }
 
  protected:
   ~Clock() = default;
@@ -116,7 +121,7 @@ class BarPacer {
   // One reading of the clock: a frame if one is due and something waits,
   // otherwise an answer if one is due.
   void Pace();
-  void PaintFrame(bool wholeWindow, std::uint64_t startedAt);
+  void PaintFrame(bool wholeWindow);
   void AnswerMessages();
 
   BarSink& sink_;

@@ -17,7 +17,7 @@ constexpr unsigned kFrameMilliseconds = ESCANER_FRAME_MILLISECONDS;
 constexpr unsigned kFrameMilliseconds = kShortestFrameMilliseconds;
 #endif
 
-const PerformanceCounterClock kPerformanceCounter;
+const TickCountClock kTickCount;
 
 constexpr DWORD kBarStyle = WS_CHILD | WS_VISIBLE | PBS_SMOOTH;
 static_assert(kBarStyle == 0x50000001);
@@ -49,14 +49,14 @@ void CloseStrip(HWND window) {
 
 }  // namespace
 
-PerformanceCounterClock::PerformanceCounterClock() {
+TickCountClock::TickCountClock() {
   LARGE_INTEGER frequency{};
   // Never fails from Windows XP on; a counter of 0 a second would divide by 0.
   if (QueryPerformanceFrequency(&frequency) && frequency.QuadPart > 0)
     countsPerSecond_ = static_cast<std::uint64_t>(frequency.QuadPart);
 }
 
-std::uint64_t PerformanceCounterClock::Milliseconds() const {
+std::uint64_t TickCountClock::PreciseMilliseconds() const {
   LARGE_INTEGER counter{};
   QueryPerformanceCounter(&counter);
   const auto counts = static_cast<std::uint64_t>(counter.QuadPart);
@@ -65,7 +65,7 @@ std::uint64_t PerformanceCounterClock::Milliseconds() const {
   return counts / countsPerSecond_ * 1000 + counts % countsPerSecond_ * 1000 / countsPerSecond_;
 }
 
-ProgressWindow::ProgressWindow() : ProgressWindow(kPerformanceCounter, kFrameMilliseconds) {}
+ProgressWindow::ProgressWindow() : ProgressWindow(kTickCount, kFrameMilliseconds) {}
 
 ProgressWindow::ProgressWindow(const Clock& clock, unsigned shortestFrameMilliseconds)
     : pacer_(*this, clock, shortestFrameMilliseconds) {}

@@ -25,10 +25,14 @@ constexpr PaintTarget kNoSuchTarget = static_cast<PaintTarget>(999);
 constexpr std::int32_t kMost = std::numeric_limits<std::int32_t>::max();
 constexpr std::int32_t kLeast = std::numeric_limits<std::int32_t>::min();
 
+// Exact to the millisecond; the cheap reading may move in steps, as the
+// tick count does on Windows.
 class ManualClock : public Clock {
  public:
-  std::uint64_t Milliseconds() const override { return now; }
+  std::uint64_t Milliseconds() const override { return now - now % tickStep; }
+  std::uint64_t PreciseMilliseconds() const override { return now; }
   std::uint64_t now = 5000;
+  std::uint64_t tickStep = 1;
 };
 
 // One call that reached the sink, and the clock when it came.
@@ -307,8 +311,9 @@ TEST(BarPacer, LongFramesShowTheLastStateSetBetweenThem) {
 
 // One scan file after another, one bar operation a millisecond, each a new
 // position, for `span` ms, against paintings of `paint` ms each.
-std::vector<Event> Scan(unsigned paint, std::uint64_t span) {
+std::vector<Event> Scan(unsigned paint, std::uint64_t span, std::uint64_t tickStep = 1) {
   ManualClock clock;
+  clock.tickStep = tickStep;
   RecordingSink sink(clock, paint);
   BarPacer pacer(sink, clock, kShortestFrameMilliseconds);
   pacer.Start();
@@ -373,6 +378,21 @@ TEST(BarPacer, EachFrameWaitsNineteenTimesItsPaintingWithinTheShortestAndLongest
       const std::uint64_t elapsed = frames.back().start - frames.front().start;
       EXPECT_LE(painting * kPaintingShareDivisor, elapsed) << painting << " ms of " << elapsed;
     }
+  }
+}
+
+// On a tick that moves 16 ms at a time, a frame is due just after a step,
+// so a painting of 10 ms ends before the next one: timed on that tick it
+// would seem to take nothing, and frames would come every 33 ms.
+TEST(BarPacer, PaintingsAreTimedExactlyWhereTheTickMovesInSteps) {
+  std::vector<Frame> frames;
+  std::vector<Answer> answers;
+  Split(Scan(10, 5000, 16), frames, answers);
+  ASSERT_GE(frames.size(), 10u);
+  for (std::size_t i = 0; i + 1 < frames.size(); ++i) {
+    const std::uint64_t wait = frames[i + 1].start - frames[i].end;
+    EXPECT_GE(wait, 190u - 16) << "after frame " << i;
+    EXPECT_LE(wait, 190u + 16) << "after frame " << i;
   }
 }
 
