@@ -2,7 +2,9 @@
 // keyboard-only and binary data, and the walk over a large fake tree.
 #include <benchmark/benchmark.h>
 
+#include <iterator>
 #include <random>
+#include <vector>
 
 #include "fake/fake_platform.h"
 #include "scan/content_check.h"
@@ -31,10 +33,15 @@ std::string SpanishText(std::size_t size) {
 }
 
 // The per-byte decision alone, over data already in memory: every value of
-// the set in random order (the worst case), and ordinary text.
+// the set in random order (the worst case), and ordinary text; first as the
+// product chooses, then by each path the processor runs.
+std::string BenchText(std::int64_t spanish) {
+  return spanish == 0 ? KeyboardText(ContentCheck::kFirstChunkSize)
+                      : SpanishText(ContentCheck::kFirstChunkSize);
+}
+
 void BM_ScanKeyboardBytes(benchmark::State& state) {
-  const std::string text = state.range(0) == 0 ? KeyboardText(ContentCheck::kFirstChunkSize)
-                                               : SpanishText(ContentCheck::kFirstChunkSize);
+  const std::string text = BenchText(state.range(0));
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
   for (auto _ : state) {
     bool separator = false;
@@ -45,6 +52,32 @@ void BM_ScanKeyboardBytes(benchmark::State& state) {
                           static_cast<std::int64_t>(text.size()));
 }
 BENCHMARK(BM_ScanKeyboardBytes)->ArgName("spanish")->Arg(0)->Arg(1);
+
+void BM_ScanKeyboardBytesWith(benchmark::State& state) {
+  using keyboard_scan_detail::kAllScanPaths;
+  const keyboard_scan_detail::ScanPath path =
+      kAllScanPaths[static_cast<std::size_t>(state.range(0))];
+  if (!keyboard_scan_detail::ProcessorRuns(path)) {
+    state.SkipWithError("this processor lacks the path");
+    return;
+  }
+  state.SetLabel(keyboard_scan_detail::ScanPathName(path));
+  const std::string text = BenchText(state.range(1));
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  for (auto _ : state) {
+    bool separator = false;
+    benchmark::DoNotOptimize(
+        keyboard_scan_detail::ScanKeyboardBytesWith(path, bytes, text.size(), separator));
+    benchmark::DoNotOptimize(separator);
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                          static_cast<std::int64_t>(text.size()));
+}
+BENCHMARK(BM_ScanKeyboardBytesWith)
+    ->ArgNames({"path", "spanish"})
+    ->ArgsProduct(
+        {benchmark::CreateDenseRange(0, std::size(keyboard_scan_detail::kAllScanPaths) - 1, 1),
+         {0, 1}});
 
 // TestFile end to end against the fake: read in chunks, decide, drive the bar.
 void BM_TestFileKeyboardOnly(benchmark::State& state) {
@@ -61,6 +94,28 @@ void BM_TestFileKeyboardOnly(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0));
 }
 BENCHMARK(BM_TestFileKeyboardOnly)->Arg(1 << 20)->Arg(16 << 20);
+
+// What TestFile is held against: the same file through the same fake, read in
+// 64 KiB chunks, each byte looked up in the classification table.
+void BM_ReadWithTableCheck(benchmark::State& state) {
+  escaner_test::FakePlatform fake;
+  const auto size = static_cast<std::size_t>(state.range(0));
+  fake.AddFile("T:\\big.txt", KeyboardText(size));
+  const ByteClassTable& table = KeyboardClassTable();
+  std::vector<unsigned char> chunk(ContentCheck::kFirstChunkSize);
+  for (auto _ : state) {
+    fake.calls.clear();
+    const FileHandle file = fake.OpenForReading(u"T:\\big.txt");
+    std::uint8_t all = kIsKeyboard;
+    for (std::size_t got; (got = fake.Read(file, chunk.data(), chunk.size())) != 0;) {
+      for (std::size_t i = 0; i < got; ++i) all &= table[chunk[i]];
+    }
+    fake.Close(file);
+    benchmark::DoNotOptimize(all);
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0));
+}
+BENCHMARK(BM_ReadWithTableCheck)->Arg(1 << 20)->Arg(16 << 20);
 
 void BM_TestFileBinaryStopsAtOnce(benchmark::State& state) {
   escaner_test::FakePlatform fake;

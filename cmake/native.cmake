@@ -32,3 +32,6 @@ target_link_libraries(escaner_bench PRIVATE escaner_fake benchmark::benchmark)
 
 # scripts/with-wine.sh's failures, played with stand-ins for Xvfb and Wine.
 add_test(NAME with_wine_failures COMMAND ${CMAKE_SOURCE_DIR}/tests/scripts/with_wine_test.sh)
+# The compile-flag check's verdicts on databases of broken builds.
+add_test(NAME check_build_flags_verdicts
+  COMMAND ${Python3_EXECUTABLE} -B ${CMAKE_SOURCE_DIR}/tests/scripts/check_build_flags_test.py)

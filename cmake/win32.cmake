@@ -121,6 +121,14 @@ foreach(test_name ${ESCANER_WIN32_TESTS})
                FIXTURES_REQUIRED linux_fixtures)
 endforeach()
 
+# The content test's byte classifier, held to the byte-by-byte rule in the
+# Windows builds too: its processor-specific paths are compiled here for the
+# target, where 32-bit code has half the vector registers and a stack that
+# the system aligns to 4 bytes only.
+add_executable(keyboard_scan_test tests/native/keyboard_scan_test.cpp)
+target_link_libraries(keyboard_scan_test PRIVATE escaner_core GTest::gtest_main)
+gtest_discover_tests(keyboard_scan_test DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120)
+
 # The end-to-end driver (tests/e2e/run_e2e.sh, make test).
 add_executable(driver
   tests/e2e/driver.cpp
@@ -145,14 +153,15 @@ set_tests_properties(unreadable_entries_unprivileged PROPERTIES SKIP_RETURN_CODE
 
 
 # Benchmark programs, built by `make bench` only (target bench_programs):
-# the whole-scan benchmark's driver, its floor and the literal scan, and the
+# the whole-scan benchmark's driver, its floors (the strip of `--with frames`
+# needs comctl32) and the literal scan, and the
 # exe with the progress strip unpaced, every bar operation sent to its
 # control at once: escaner_win32's sources and libraries compiled with a
 # frame of 0 ms; nothing else differs.
 add_executable(bench_driver EXCLUDE_FROM_ALL bench/win32/bench_driver.cpp)
 target_link_libraries(bench_driver PRIVATE escaner_test_support psapi)
 add_executable(floor EXCLUDE_FROM_ALL bench/win32/floor.cpp)
-target_link_libraries(floor PRIVATE psapi)
+target_link_libraries(floor PRIVATE psapi comctl32)
 # The floor takes its folder as UTF-16 through a wide entry point.
 target_compile_options(floor PRIVATE -municode)
 target_link_options(floor PRIVATE -municode)

@@ -13,4 +13,25 @@ namespace escaner {
 // or slash comes before that index (it is never cleared).
 std::size_t ScanKeyboardBytes(const unsigned char* bytes, std::size_t size, bool& hasSeparator);
 
+// The paths themselves, so that tests and benchmarks can hold each one to the
+// byte-by-byte rule on any processor that runs it. The product calls only
+// ScanKeyboardBytes.
+namespace keyboard_scan_detail {
+
+// From the oldest processors to the newest; ScanKeyboardBytes takes the last
+// one the running processor supports.
+enum class ScanPath { kTable, kSse2, kSsse3, kAvx2 };
+inline constexpr ScanPath kAllScanPaths[] = {ScanPath::kTable, ScanPath::kSse2, ScanPath::kSsse3,
+                                             ScanPath::kAvx2};
+
+const char* ScanPathName(ScanPath path);
+bool ProcessorRuns(ScanPath path);
+ScanPath ChosenScanPath();
+
+// As ScanKeyboardBytes, by `path`; the caller makes sure ProcessorRuns(path).
+std::size_t ScanKeyboardBytesWith(ScanPath path, const unsigned char* bytes, std::size_t size,
+                                  bool& hasSeparator);
+
+}  // namespace keyboard_scan_detail
+
 }  // namespace escaner

@@ -341,11 +341,10 @@ TEST_F(ProgressStrip, BarsComeFromCommonControls6) {
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(module, path, MAX_PATH);
     CharLowerW(path);
-    EXPECT_NE(
-        std::wstring(path).find(L"\\winsxs"
-                                L"\\" ESCANER_TEST_ARCHITECTURE_W L"_microsoft.windows.common-"
-                                L"controls_6595b64144ccf1df_6."),
-        std::wstring::npos)
+    const std::wstring store =
+        L"\\winsxs"
+        L"\\" ESCANER_TEST_ARCHITECTURE_W L"_microsoft.windows.common-controls_6595b64144ccf1df_6.";
+    EXPECT_NE(std::wstring(path).find(store), std::wstring::npos)
         << ::testing::PrintToString(std::wstring(path));
   }
 }

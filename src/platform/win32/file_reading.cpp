@@ -35,7 +35,9 @@ FileHandle Win32Platform::OpenForReading(const std::u16string& path) {
     Quietly([&] { return CloseHandle(file); });
     return kNoFile;
   }
-  Quietly([&] { return SetFilePointer(file, 0, nullptr, FILE_BEGIN); });
+  // No SetFilePointer to byte 0: a file opened just now is already there, and
+  // under Wine the call is one more wineserver round trip for every file of
+  // the tree, for nothing the user could see.
   return reinterpret_cast<std::intptr_t>(file);
 }
 

@@ -12,6 +12,9 @@ using escaner_test::JsonWide;
 
 void StartedProcesses::Note() {
   for (const auto& [pid, image] : escaner_test::DescendantsOf(root_)) {
+    // A process caught while Wine still creates it has no image name yet:
+    // it is noted at a later look, named.
+    if (image.empty()) continue;
     if (!seen_.emplace(pid, image).second) continue;
     if (boxDismissed_) opened_.insert(pid);
     Emit(Format("{\"event\":\"process_started\",\"pid\":%lu,\"after_box\":", pid) +
