@@ -2,8 +2,8 @@
 //
 // Every bar message paints synchronously (the strip's thread runs no message
 // loop during a scan), and a paint costs far more than examining a small
-// file: about 10 ms of CPU under Wine, in a virtual machine without graphics
-// or over remote desktop, much less on an ordinary desktop. The pacer
+// file: up to about 10 ms of CPU under Wine, in a virtual machine without
+// graphics or over remote desktop, much less on an ordinary desktop. The pacer
 // therefore keeps each bar's latest position and colour and brings the
 // controls up to date in frames: an operation that changes nothing, or comes
 // before the next frame is due, sends nothing. Each frame's painting is
