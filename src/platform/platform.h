@@ -71,9 +71,14 @@ struct FolderId {
   }
 };
 
-// Progress window: the bars and the repaint targets.
+// Progress window: the bars, valued as their controls' identifiers, and the
+// repaint targets: the whole window, or one bar by that same identifier.
 enum class Bar : int { File = 1001, Overall = 1002 };
-enum class PaintTarget : int { Window = 0, FileBar = 1001, OverallBar = 1002 };
+enum class PaintTarget : int {
+  Window = 0,
+  FileBar = static_cast<int>(Bar::File),
+  OverallBar = static_cast<int>(Bar::Overall),
+};
 
 // Bar colours (COLORREF, 0x00BBGGRR).
 inline constexpr std::uint32_t kGold = 0x0000D7FF;
@@ -153,7 +158,6 @@ class Platform {
   // --- The progress window. Every operation does nothing when the window
   // does not exist (never shown, failed to build, or already closed).
   virtual void ShowProgressWindow() = 0;
-  virtual void ResetProgressBar(Bar bar) = 0;
   virtual void SetBarPosition(Bar bar, std::int32_t position) = 0;
   virtual void SetBarColor(Bar bar, std::uint32_t color) = 0;
   virtual void RepaintNow(PaintTarget target) = 0;

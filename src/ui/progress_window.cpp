@@ -14,7 +14,7 @@ namespace {
 #ifdef ESCANER_FRAME_MILLISECONDS
 constexpr unsigned kFrameMilliseconds = ESCANER_FRAME_MILLISECONDS;
 #else
-constexpr unsigned kFrameMilliseconds = kDefaultFrameMilliseconds;
+constexpr unsigned kFrameMilliseconds = kShortestFrameMilliseconds;
 #endif
 
 const TickCountClock kTickCount;
@@ -37,13 +37,13 @@ constexpr UINT kRepaintWhatIsInvalid = RDW_ALLCHILDREN | RDW_UPDATENOW;
 static_assert(kRepaintWhatIsInvalid == 0x0180);
 
 struct BarLayout {
-  int id;
+  Bar bar;
   const wchar_t* text;
   int x, y, width, height;
 };
 constexpr BarLayout kBars[] = {
-    {kFileBarId, L"ProgressBar1", 0, 0, 200, 20},
-    {kOverallBarId, L"ProgressBar2", 0, 21, 200, 20},
+    {Bar::File, L"ProgressBar1", 0, 0, 200, 20},
+    {Bar::Overall, L"ProgressBar2", 0, 21, 200, 20},
 };
 
 void CloseStrip(HWND window) {
@@ -53,12 +53,28 @@ void CloseStrip(HWND window) {
 
 }  // namespace
 
+TickCountClock::TickCountClock() {
+  LARGE_INTEGER frequency{};
+  // Never fails from Windows XP on; a counter of 0 a second would divide by 0.
+  if (QueryPerformanceFrequency(&frequency) && frequency.QuadPart > 0)
+    countsPerSecond_ = static_cast<std::uint64_t>(frequency.QuadPart);
+}
+
+std::uint64_t TickCountClock::PreciseMilliseconds() const {
+  LARGE_INTEGER counter{};
+  QueryPerformanceCounter(&counter);
+  const auto counts = static_cast<std::uint64_t>(counter.QuadPart);
+  // Whole seconds and the rest apart: counts * 1000 would overflow after
+  // days of uptime at a 10 MHz counter.
+  return counts / countsPerSecond_ * 1000 + counts % countsPerSecond_ * 1000 / countsPerSecond_;
+}
+
 ProgressWindow::ProgressWindow() : ProgressWindow(kTickCount) {}
 
 ProgressWindow::ProgressWindow(const Clock& clock) : ProgressWindow(clock, kFrameMilliseconds) {}
 
-ProgressWindow::ProgressWindow(const Clock& clock, unsigned frameMilliseconds)
-    : pacer_(*this, clock, frameMilliseconds), answers_(clock, kAnswerMilliseconds) {}
+ProgressWindow::ProgressWindow(const Clock& clock, unsigned shortestFrameMilliseconds)
+    : pacer_(*this, clock, shortestFrameMilliseconds), answers_(clock, kAnswerMilliseconds) {}
 
 ProgressWindow::~ProgressWindow() {
   if (!pacer_.Running()) return;
@@ -139,9 +155,10 @@ int ProgressWindow::ShowProgressWindow(HWND owner) {
 
   for (const BarLayout& layout : kBars) {
     // Pixels, not dialog units.
-    HWND bar = CreateWindowExW(
-        0, PROGRESS_CLASSW, layout.text, kBarStyle, layout.x, layout.y, layout.width, layout.height,
-        window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(layout.id)), instance, nullptr);
+    HWND bar = CreateWindowExW(0, PROGRESS_CLASSW, layout.text, kBarStyle, layout.x, layout.y,
+                               layout.width, layout.height, window,
+                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(layout.bar))),
+                               instance, nullptr);
     SendMessageW(bar, WM_SETFONT, static_cast<WPARAM>(font), TRUE);
     SendMessageW(bar, CCM_SETUNICODEFORMAT, 1, 0);
   }
@@ -149,7 +166,7 @@ int ProgressWindow::ShowProgressWindow(HWND owner) {
   pacer_.Start();
   answers_.Reset();
   // A new bar already has OverallBar's range and position.
-  ResetProgressBar(kFileBarId);
+  ResetProgressBar(Bar::File);
 
   SetWindowLongPtrW(window, DWLP_USER, reinterpret_cast<LONG_PTR>(this));
   ShowWindow(window, SW_SHOW);  // activates it as well
@@ -157,29 +174,29 @@ int ProgressWindow::ShowProgressWindow(HWND owner) {
   return 0;
 }
 
-void ProgressWindow::ResetProgressBar(int barId) {
+void ProgressWindow::ResetProgressBar(Bar bar) {
   if (!pacer_.Running()) return;
-  HWND bar = GetDlgItem(progressWindowHandle_, barId);
-  if (bar == nullptr) return;
-  SendMessageW(bar, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
-  SendMessageW(bar, PBM_SETPOS, 0, 0);
-  pacer_.BarWasReset(barId);
+  HWND control = GetDlgItem(progressWindowHandle_, ControlId(bar));
+  if (control == nullptr) return;
+  SendMessageW(control, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+  SendMessageW(control, PBM_SETPOS, 0, 0);
+  pacer_.BarWasReset(bar);
 }
 
-void ProgressWindow::SetBarPosition(int barId, std::int32_t position) {
-  pacer_.SetBarPosition(barId, position);
+void ProgressWindow::SetBarPosition(Bar bar, std::int32_t position) {
+  pacer_.SetBarPosition(bar, position);
 }
 
-void ProgressWindow::SetBarColor(int barId, COLORREF color) { pacer_.SetBarColor(barId, color); }
+void ProgressWindow::SetBarColor(Bar bar, std::uint32_t color) { pacer_.SetBarColor(bar, color); }
 
-void ProgressWindow::RepaintNow(int target) { pacer_.RepaintNow(target); }
+void ProgressWindow::RepaintNow(PaintTarget target) { pacer_.RepaintNow(target); }
 
 void ProgressWindow::ShowNoActivate() {
   if (!pacer_.Running()) return;
   // Paced, only the first show costs messages; on the shown strip this is a
   // repaint request like any other.
   if (pacer_.Paced() && IsWindowVisible(progressWindowHandle_)) {
-    pacer_.RepaintNow(kWholeStrip);
+    pacer_.RepaintNow(PaintTarget::Window);
     return;
   }
   ShowWindow(progressWindowHandle_, SW_SHOWNA);
@@ -187,26 +204,30 @@ void ProgressWindow::ShowNoActivate() {
 }
 
 void ProgressWindow::CloseProgressWindow() {
+  // The last state is on the screen as the strip goes, as when every change
+  // was painted at once. Answering at the end of that painting may have
+  // closed the strip already.
+  pacer_.PaintWaitingNow();
   if (pacer_.Running()) CloseStrip(progressWindowHandle_);
 }
 
 // A bar that cannot be found is skipped: GetDlgItem gives null for it, and
 // RedrawWindow of null would repaint the whole desktop.
-void ProgressWindow::SendPosition(int barId, std::int32_t position) {
-  if (HWND bar = GetDlgItem(progressWindowHandle_, barId)) {
-    SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+void ProgressWindow::SendPosition(Bar bar, std::int32_t position) {
+  if (HWND control = GetDlgItem(progressWindowHandle_, ControlId(bar))) {
+    SendMessageW(control, PBM_SETPOS, static_cast<WPARAM>(position), 0);
   }
 }
 
-void ProgressWindow::SendColor(int barId, std::uint32_t color) {
-  if (HWND bar = GetDlgItem(progressWindowHandle_, barId)) {
-    SendMessageW(bar, PBM_SETBARCOLOR, 0, static_cast<LPARAM>(color));
+void ProgressWindow::SendColor(Bar bar, std::uint32_t color) {
+  if (HWND control = GetDlgItem(progressWindowHandle_, ControlId(bar))) {
+    SendMessageW(control, PBM_SETBARCOLOR, 0, static_cast<LPARAM>(color));
   }
 }
 
-void ProgressWindow::RepaintBar(int barId) {
-  if (HWND bar = GetDlgItem(progressWindowHandle_, barId))
-    RedrawWindow(bar, nullptr, nullptr, kRepaintNow);
+void ProgressWindow::RepaintBar(Bar bar) {
+  if (HWND control = GetDlgItem(progressWindowHandle_, ControlId(bar)))
+    RedrawWindow(control, nullptr, nullptr, kRepaintNow);
 }
 
 void ProgressWindow::RepaintWindow() {
@@ -214,7 +235,9 @@ void ProgressWindow::RepaintWindow() {
     RedrawWindow(progressWindowHandle_, nullptr, nullptr, kRepaintNow);
 }
 
-void ProgressWindow::EndFrame() {
+// The pacer's answers, at the end of each frame and between frames: they
+// count for StayResponsive as well.
+void ProgressWindow::AnswerMessages() {
   AnswerSentMessages();
   answers_.Answered();
 }

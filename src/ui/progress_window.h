@@ -21,10 +21,23 @@ inline constexpr int kStripTop = 2;
 // the division truncated toward zero, never clamped (150 gives -25).
 constexpr int StripLeft(int desktopWidth) { return (desktopWidth - kStripWidth) / 2; }
 
-// The tick count: what paces the strip in Escaner.exe.
+// A bar's control identifier: the seam names each bar by it.
+constexpr int ControlId(Bar bar) { return static_cast<int>(bar); }
+
+// What paces the strip in Escaner.exe: the tick count for the checks at
+// every operation (a read of shared memory; the performance counter costs
+// about 40 times as much under Wine), the performance counter for timing
+// paintings. On Windows the tick count moves in steps of 10 to 16 ms and a
+// frame starts just after a step, so a painting shorter than a step would
+// be timed at 0.
 class TickCountClock final : public Clock {
  public:
+  TickCountClock();
   std::uint64_t Milliseconds() const override { return GetTickCount64(); }
+  std::uint64_t PreciseMilliseconds() const override;
+
+ private:
+  std::uint64_t countsPerSecond_ = 1;
 };
 
 // One strip at a time, from ShowProgressWindow to its window's destruction.
@@ -32,15 +45,16 @@ class TickCountClock final : public Clock {
 // while there is none (never built, failed to build, or destroyed).
 class ProgressWindow final : private BarSink {
  public:
-  // Paced by the tick count, one frame every 33 ms; EscanerUnpaced.exe is
-  // built with a frame of 0 and sends every operation at once.
+  // Paced by the tick count, frames at least 33 ms apart;
+  // EscanerUnpaced.exe is built with a shortest frame of 0 and sends every
+  // operation at once.
   ProgressWindow();
-  // Paced by `clock`, with the frame ProgressWindow() has. `clock` must
+  // Paced by `clock`, with the frames ProgressWindow() has. `clock` must
   // outlive this object.
   explicit ProgressWindow(const Clock& clock);
-  // Paced by `clock`, one frame every `frameMilliseconds` (0: unpaced).
-  // `clock` must outlive this object.
-  ProgressWindow(const Clock& clock, unsigned frameMilliseconds);
+  // Paced by `clock`, frames at least `shortestFrameMilliseconds` apart (0:
+  // unpaced). `clock` must outlive this object.
+  ProgressWindow(const Clock& clock, unsigned shortestFrameMilliseconds);
   // Destroys a window still open.
   ~ProgressWindow();
   ProgressWindow(const ProgressWindow&) = delete;
@@ -54,15 +68,15 @@ class ProgressWindow final : private BarSink {
 
   // Builds, places and shows the strip. Always 0.
   int ShowProgressWindow(HWND owner);
-  // Range 0..100, position 0, sent at once.
-  void ResetProgressBar(int barId);
-  void SetBarPosition(int barId, std::int32_t position);
-  void SetBarColor(int barId, COLORREF color);
-  // Repaint of the whole strip (kWholeStrip) or of one bar.
-  void RepaintNow(int target);
+  // Range 0..100, position 0, sent at once. The strip does it to FileBar as
+  // it is built.
+  void ResetProgressBar(Bar bar);
+  void SetBarPosition(Bar bar, std::int32_t position);
+  void SetBarColor(Bar bar, std::uint32_t color);
+  void RepaintNow(PaintTarget target);
   // Shows the strip without activating it, then repaints it.
   void ShowNoActivate();
-  // WM_CLOSE then DestroyWindow.
+  // Paints what the pacer holds back, then WM_CLOSE and DestroyWindow.
   void CloseProgressWindow();
   // At most once every kAnswerMilliseconds, whatever the frame: answers what
   // was sent to the thread and repaints what the system marked damaged, the
@@ -85,11 +99,11 @@ class ProgressWindow final : private BarSink {
   void AnswerSentMessages();
 
   // What the pacer sends reaches the controls here.
-  void SendPosition(int barId, std::int32_t position) override;
-  void SendColor(int barId, std::uint32_t color) override;
-  void RepaintBar(int barId) override;
+  void SendPosition(Bar bar, std::int32_t position) override;
+  void SendColor(Bar bar, std::uint32_t color) override;
+  void RepaintBar(Bar bar) override;
   void RepaintWindow() override;
-  void EndFrame() override;
+  void AnswerMessages() override;
 
   HWND progressWindowHandle_ = nullptr;
   HWND savedFocus_ = nullptr;

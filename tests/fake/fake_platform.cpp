@@ -498,9 +498,6 @@ std::optional<std::u16string> FakePlatform::BrowseForFolder(std::string_view tit
 }
 
 void FakePlatform::ShowProgressWindow() { Record("ShowProgressWindow"); }
-void FakePlatform::ResetProgressBar(Bar bar) {
-  Record(std::string("ResetProgressBar ") + BarName(bar));
-}
 void FakePlatform::SetBarPosition(Bar bar, std::int32_t position) {
   Record(std::string("SetBarPosition ") + BarName(bar) + " " + std::to_string(position));
 }

@@ -113,7 +113,6 @@ class FakePlatform : public Platform {
   void Pause(std::uint32_t milliseconds) override;
   std::optional<std::u16string> BrowseForFolder(std::string_view title) override;
   void ShowProgressWindow() override;
-  void ResetProgressBar(Bar bar) override;
   void SetBarPosition(Bar bar, std::int32_t position) override;
   void SetBarColor(Bar bar, std::uint32_t color) override;
   void RepaintNow(PaintTarget target) override;

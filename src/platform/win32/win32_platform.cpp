@@ -47,21 +47,15 @@ void Win32Platform::Pause(std::uint32_t milliseconds) { Sleep(milliseconds); }
 
 void Win32Platform::ShowProgressWindow() { progressWindow_.ShowProgressWindow(nullptr); }
 
-void Win32Platform::ResetProgressBar(Bar bar) {
-  progressWindow_.ResetProgressBar(static_cast<int>(bar));
-}
-
 void Win32Platform::SetBarPosition(Bar bar, std::int32_t position) {
-  progressWindow_.SetBarPosition(static_cast<int>(bar), position);
+  progressWindow_.SetBarPosition(bar, position);
 }
 
 void Win32Platform::SetBarColor(Bar bar, std::uint32_t color) {
-  progressWindow_.SetBarColor(static_cast<int>(bar), static_cast<COLORREF>(color));
+  progressWindow_.SetBarColor(bar, color);
 }
 
-void Win32Platform::RepaintNow(PaintTarget target) {
-  progressWindow_.RepaintNow(static_cast<int>(target));
-}
+void Win32Platform::RepaintNow(PaintTarget target) { progressWindow_.RepaintNow(target); }
 
 void Win32Platform::ShowNoActivate() { progressWindow_.ShowNoActivate(); }
 

@@ -57,7 +57,6 @@ class Win32Platform : public Platform {
   std::optional<std::u16string> BrowseForFolder(std::string_view title) override;
 
   void ShowProgressWindow() override;
-  void ResetProgressBar(Bar bar) override;
   void SetBarPosition(Bar bar, std::int32_t position) override;
   void SetBarColor(Bar bar, std::uint32_t color) override;
   void RepaintNow(PaintTarget target) override;
