@@ -90,9 +90,10 @@ void BM_TestFileKeyboardOnly(benchmark::State& state) {
   const ScanCounters counters{1, 0, 1};
   ScanProgress progress(fake, counters);
   ContentCheck test(fake, progress);
+  const std::uint64_t listed = fake.ListedLength("T:\\big.txt");
   for (auto _ : state) {
     fake.calls.clear();
-    benchmark::DoNotOptimize(test.TestFile(u"T:\\big.txt", 0));
+    benchmark::DoNotOptimize(test.TestFile(u"T:\\big.txt", 0, listed));
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0));
 }
@@ -126,9 +127,10 @@ void BM_TestFileBinaryStopsAtOnce(benchmark::State& state) {
   const ScanCounters counters{1, 0, 1};
   ScanProgress progress(fake, counters);
   ContentCheck test(fake, progress);
+  const std::uint64_t listed = fake.ListedLength("T:\\big.bin");
   for (auto _ : state) {
     fake.calls.clear();
-    benchmark::DoNotOptimize(test.TestFile(u"T:\\big.bin", 0));
+    benchmark::DoNotOptimize(test.TestFile(u"T:\\big.bin", 0, listed));
   }
 }
 BENCHMARK(BM_TestFileBinaryStopsAtOnce);

@@ -52,6 +52,11 @@ struct DirEntry {
   // it; nothing when the folder's listing carries no IDs. 0 and all ones
   // mean the file system does not know it.
   std::optional<std::uint64_t> fileId;
+  // A file's length in bytes as its record gives it. The record may lag
+  // behind the file (a file being written, a file system that lists 0 or a
+  // stale length): the content test reads by it, but does not stop at it
+  // while more bytes arrive.
+  std::uint64_t length = 0;
   std::u16string name;  // as listed; reused from entry to entry
 };
 
@@ -113,10 +118,8 @@ class Platform {
   // --- Reading an existing file. Never creates or changes a file; kNoFile
   // when it cannot be opened or is not a file on a disk (a device, a pipe).
   virtual FileHandle OpenForReading(const std::u16string& path) = 0;
-  // The file's length in bytes.
-  virtual std::uint64_t FileSize(FileHandle file) = 0;
   // Reads up to `size` bytes at the current position; returns how many
-  // arrived (0 when the read fails).
+  // arrived (0 at the end of the file and when the read fails).
   virtual std::size_t Read(FileHandle file, void* buffer, std::size_t size) = 0;
   virtual void Close(FileHandle file) = 0;
 

@@ -15,7 +15,9 @@ namespace escaner {
 
 // What reading a file found, before any bar is touched.
 struct FileExamination {
-  std::uint64_t length = 0;     // bytes held; 0 when not opened, empty or too large
+  // The file's length: as listed, or what arrived when more came; 0 when not
+  // opened, empty or too large.
+  std::uint64_t length = 0;
   std::uint64_t stopIndex = 0;  // first byte outside the keyboard set, or length
   bool hasSeparator = false;    // a backslash or slash before stopIndex
 
@@ -39,13 +41,21 @@ class ContentCheck {
 
   // 1 when the file at `path` is at least two bytes long, all of them in the
   // keyboard set, one of them a backslash or slash; 0 otherwise. Drives
-  // FileBar as it goes; reports no error. `attributes` are the file's as
-  // listed: a file whose data is not on the volume is not opened, so the
-  // scan never makes its provider fetch it.
-  std::int32_t TestFile(const std::u16string& path, std::uint32_t attributes);
+  // FileBar as it goes; reports no error. `attributes` and `listedLength`
+  // are the file's as listed: a file whose data is not on the volume is not
+  // opened, so the scan never makes its provider fetch it.
+  std::int32_t TestFile(const std::u16string& path, std::uint32_t attributes,
+                        std::uint64_t listedLength);
 
-  // Opens, reads until the first byte outside the set, closes.
-  FileExamination Examine(const std::u16string& path, std::uint32_t attributes);
+  // Opens, reads until the first byte outside the set, closes. The listed
+  // length is read as the file's length (a read that fails or comes short
+  // leaves zeros, which stop the walk), except that a file listed longer
+  // than kMaxExaminedLength is not read. When every listed byte passes, the
+  // file is read on until a read brings nothing: bytes the listing did not
+  // know of (a file that grew, a stale or zero listed length) are judged
+  // too, and the file is as long as what arrived.
+  FileExamination Examine(const std::u16string& path, std::uint32_t attributes,
+                          std::uint64_t listedLength);
 
  private:
   Platform& platform_;

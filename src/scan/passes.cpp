@@ -8,7 +8,9 @@ namespace {
 class CountingStep final : public FileVisitor {
  public:
   explicit CountingStep(ScanCounters& counters) : counters_(counters) {}
-  void VisitFile(const std::u16string&, std::uint32_t) override { ++counters_.FilesScanned; }
+  void VisitFile(const std::u16string&, std::uint32_t, std::uint64_t) override {
+    ++counters_.FilesScanned;
+  }
 
  private:
   ScanCounters& counters_;
@@ -20,10 +22,11 @@ class ScanningStep final : public FileVisitor {
                Report& report)
       : counters_(counters), progress_(progress), contentCheck_(contentCheck), report_(report) {}
 
-  void VisitFile(const std::u16string& path, std::uint32_t attributes) override {
+  void VisitFile(const std::u16string& path, std::uint32_t attributes,
+                 std::uint64_t listedLength) override {
     ++counters_.FilesDone;
     progress_.FileReached();
-    if (contentCheck_.TestFile(path, attributes) != 0) {
+    if (contentCheck_.TestFile(path, attributes, listedLength) != 0) {
       ++counters_.FilesInfected;
       report_.LogInfected(path);
     }

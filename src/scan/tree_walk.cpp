@@ -63,7 +63,7 @@ void TreeWalker::Enter(FileVisitor& visitor, const FolderId& listed, bool askIde
       platform_.StayResponsive();
       if (!(entry_.attributes & kAttributeDirectory)) {
         path_ += entry_.name;
-        visitor.VisitFile(path_, entry_.attributes);
+        visitor.VisitFile(path_, entry_.attributes, entry_.length);
         path_.resize(folderLength);
       }
     } while (platform_.NextEntry(folder, entry_));

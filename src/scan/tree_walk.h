@@ -23,7 +23,9 @@ bool IsEnteredSubfolder(const DirEntry& entry);
 class FileVisitor {
  public:
   // `path` is the file's full path; it is valid only during the call.
-  virtual void VisitFile(const std::u16string& path, std::uint32_t attributes) = 0;
+  // `attributes` and `listedLength` are the file's as its record gives them.
+  virtual void VisitFile(const std::u16string& path, std::uint32_t attributes,
+                         std::uint64_t listedLength) = 0;
 
  protected:
   ~FileVisitor() = default;

@@ -39,11 +39,12 @@ std::string ColorName(std::uint32_t color) {
 }
 
 DirEntry MakeEntry(const std::string& name, std::uint32_t attributes, std::uint32_t reparseTag,
-                   std::optional<std::uint64_t> fileId) {
+                   std::optional<std::uint64_t> fileId, std::uint64_t length) {
   DirEntry entry;
   entry.attributes = attributes;
   entry.reparseTag = reparseTag;
   entry.fileId = fileId;
+  entry.length = length;
   entry.name = FromUtf8(name);
   return entry;
 }
@@ -307,6 +308,20 @@ std::uint64_t FakePlatform::RecordFileId(const Node& node) const {
   return node.serial;
 }
 
+void FakePlatform::ListLengthAs(const std::string& path, std::uint64_t length) {
+  Node* node = Find(path);
+  if (!node) throw std::logic_error("no entry to list a length for: " + path);
+  node->listedLength = length;
+}
+std::uint64_t FakePlatform::ListedLength(const std::string& path) const {
+  const Node* node = Find(path);
+  return node ? RecordLength(*node) : 0;
+}
+std::uint64_t FakePlatform::RecordLength(const Node& node) {
+  if (node.attributes & kAttributeDirectory) return 0;
+  return node.listedLength.value_or(node.length);
+}
+
 void FakePlatform::LimitReads(const std::string& path, std::uint64_t limit) {
   readLimits_[path] = limit;
 }
@@ -355,14 +370,14 @@ bool FakePlatform::FirstEntry(FolderHandle handle, DirEntry& entry) {
     return folder.listsFileIds ? std::optional<std::uint64_t>(RecordFileId(node)) : std::nullopt;
   };
   if (folder.path.size() > 3) {  // as on a real volume, only non-root folders list "." and ".."
-    folder.entries.push_back(MakeEntry(".", kAttributeDirectory, 0, fileId(*folder.node)));
+    folder.entries.push_back(MakeEntry(".", kAttributeDirectory, 0, fileId(*folder.node), 0));
     const Node& parent = nodes_.at(Parent(folder.path));
-    folder.entries.push_back(MakeEntry("..", kAttributeDirectory, 0, fileId(parent)));
+    folder.entries.push_back(MakeEntry("..", kAttributeDirectory, 0, fileId(parent), 0));
   }
   for (std::size_t i = 0; i < folder.node->children.size(); ++i) {
     const Node& child = *folder.node->childNodes[i];
-    folder.entries.push_back(
-        MakeEntry(folder.node->children[i], child.attributes, child.reparseTag, fileId(child)));
+    folder.entries.push_back(MakeEntry(folder.node->children[i], child.attributes, child.reparseTag,
+                                       fileId(child), RecordLength(child)));
   }
   if (folder.entries.empty()) return false;  // nothing listed
   entry = folder.entries[0];
@@ -393,11 +408,6 @@ FileHandle FakePlatform::OpenForReading(const std::u16string& widePath) {
   return handle;
 }
 
-std::uint64_t FakePlatform::FileSize(FileHandle handle) {
-  Record("FileSize");
-  return Find(openFiles_.at(handle).path)->length;
-}
-
 std::size_t FakePlatform::Read(FileHandle handle, void* buffer, std::size_t size) {
   Record("Read " + std::to_string(size));
   OpenFile& file = openFiles_.at(handle);
@@ -413,8 +423,16 @@ std::size_t FakePlatform::Read(FileHandle handle, void* buffer, std::size_t size
   if (file.offset + count <= patternLength) {
     std::memcpy(out, node.content.data() + file.offset, count);
   } else {
-    for (std::size_t i = 0; i < count; ++i) {
+    // One period of the pattern, then copies of what is already out,
+    // doubling: a file of gigabytes is read at the speed of memory.
+    const std::size_t period = std::min(count, patternLength);
+    for (std::size_t i = 0; i < period; ++i) {
       out[i] = node.content[static_cast<std::size_t>((file.offset + i) % patternLength)];
+    }
+    for (std::size_t filled = period; filled < count;) {
+      const std::size_t copied = std::min(filled, count - filled);
+      std::memcpy(out + filled, out, copied);
+      filled += copied;
     }
   }
   file.offset += count;

@@ -62,6 +62,11 @@ class FakePlatform : public Platform {
   void ListWithoutFileIds(const std::string& folder);
   // The file ID its parent's listing gives the entry at `path`.
   std::uint64_t ListedFileId(const std::string& path) const;
+  // A file's listed length is its content's length, unless set here: a
+  // listing that lags behind the file or reports a length of its own.
+  void ListLengthAs(const std::string& path, std::uint64_t length);
+  // The length its parent's listing gives the entry at `path` (0 for none).
+  std::uint64_t ListedLength(const std::string& path) const;
   // Reads of `path` deliver bytes only up to `limit` (0: every read fails).
   void LimitReads(const std::string& path, std::uint64_t limit);
   void LockForAppend(const std::string& path);  // held open elsewhere, without sharing
@@ -99,7 +104,6 @@ class FakePlatform : public Platform {
   bool NextEntry(FolderHandle folder, DirEntry& entry) override;
   void CloseFolder(FolderHandle folder) override;
   FileHandle OpenForReading(const std::u16string& path) override;
-  std::uint64_t FileSize(FileHandle file) override;
   std::size_t Read(FileHandle file, void* buffer, std::size_t size) override;
   void Close(FileHandle file) override;
   void ClearAttributes(const std::u16string& path) override;
@@ -131,6 +135,8 @@ class FakePlatform : public Platform {
     std::uint64_t serial = 0;               // the folder's file ID
     std::string linkTarget;                 // a folder link's target, resolved
     std::optional<std::uint64_t> listedId;  // what its record shows, when set
+    // The length its record shows, when set.
+    std::optional<std::uint64_t> listedLength;
   };
   struct OpenFile {
     std::string path;
@@ -160,6 +166,7 @@ class FakePlatform : public Platform {
   bool hasLinks_ = false;
   std::map<std::string, int> failedListings_;  // bit 1: first, bit 2: second
   std::uint64_t RecordFileId(const Node& node) const;
+  static std::uint64_t RecordLength(const Node& node);
 
   std::set<std::string> failedOpens_, unknownIdentities_, lockedForAppend_, failedWrites_;
   std::vector<std::string> withoutFileIds_;  // resolved folders

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <random>
 
 #include "fake/fake_platform.h"
@@ -48,7 +49,7 @@ Outcome RunTestFile(FakePlatform& fake, const std::string& path,
                     ScanCounters counters = {3, 1, 0}) {
   ScanProgress progress(fake, counters);
   ContentCheck test(fake, progress);
-  const std::int32_t result = test.TestFile(FromUtf8(path), 0);
+  const std::int32_t result = test.TestFile(FromUtf8(path), 0, fake.ListedLength(path));
   return {result, FileBarStory(fake)};
 }
 
@@ -121,7 +122,7 @@ TEST(TestFile, FailuresGiveZeroAndTouchNothingButTheWindow) {
     const ScanCounters counters{1, 0, 1};
     ScanProgress progress(fake, counters);
     ContentCheck test(fake, progress);
-    EXPECT_EQ(test.TestFile(FromUtf8(path), 0), 0) << path;
+    EXPECT_EQ(test.TestFile(FromUtf8(path), 0, fake.ListedLength(path)), 0) << path;
     std::vector<std::string> expected = {"RepaintNow Window", "ShowNoActivate"};
     if (IsOpenablePath(FromUtf8(path))) expected.push_back("OpenForReading " + path);
     EXPECT_EQ(fake.calls, expected) << path;
@@ -147,7 +148,7 @@ TEST(TestFile, FileWhoseDataIsNotOnTheVolumeIsNeverOpened) {
     const ScanCounters counters{1, 0, 1};
     ScanProgress progress(fake, counters);
     ContentCheck test(fake, progress);
-    const std::int32_t result = test.TestFile(FromUtf8(kPath), attributes);
+    const std::int32_t result = test.TestFile(FromUtf8(kPath), attributes, 3);
     EXPECT_EQ(result, opened ? 1 : 0) << attributes;
     if (!opened) {
       EXPECT_EQ(fake.calls, (std::vector<std::string>{"RepaintNow Window", "ShowNoActivate"}))
@@ -189,6 +190,113 @@ TEST(TestFile, ShortOrFailedReadCountsMissingBytesAsZeros) {
   }
 }
 
+// The listing's length guides the reads but never hides bytes: what arrives
+// past it is judged too, and what it promised but never arrived is zeros.
+TEST(TestFile, ListedLengthIsReadAndWhateverArrivesPastItIsJudgedToo) {
+  const std::vector<std::string> sevenPassing = {
+      "orange 100", "orange 84", "orange 67", "orange 50", "orange 34", "orange 17", "orange 0"};
+  std::vector<std::string> sevenStoppedAtLast = sevenPassing;
+  sevenStoppedAtLast.push_back("red 33");
+  struct ListedCase {
+    std::string name;
+    std::string content;
+    std::uint64_t listed;
+    std::optional<std::uint64_t> readLimit;
+    std::int32_t result;
+    std::vector<std::string> story;
+    std::vector<std::string> reads;
+  };
+  const ListedCase cases[] = {
+      {"as listed", "abc/def", 7, {}, 1, sevenPassing, {"Read 7", "Read 131072"}},
+      {"grown, separator only past the listed end",
+       "abcd/ef",
+       3,
+       {},
+       1,
+       sevenPassing,
+       {"Read 3", "Read 131072", "Read 262144"}},
+      {"grown, an outsider past the listed end",
+       "abc/de\n",
+       3,
+       {},
+       0,
+       sevenStoppedAtLast,
+       {"Read 3", "Read 131072"}},
+      {"shrunk: the missing bytes are zeros",
+       "abc/def",
+       10,
+       {},
+       0,
+       {"orange 100", "orange 89", "orange 78", "orange 67", "orange 56", "orange 45", "orange 34",
+        "orange 23", "red 33"},
+       {"Read 10"}},
+      {"listed empty, two bytes",
+       "a/",
+       0,
+       {},
+       1,
+       {"orange 100", "orange 0"},
+       {"Read 65536", "Read 131072"}},
+      {"listed one byte, three",
+       "a/b",
+       1,
+       {},
+       1,
+       {"orange 100", "orange 50", "orange 0"},
+       {"Read 1", "Read 131072", "Read 262144"}},
+      {"listed empty and empty", "", 0, {}, 0, {}, {"Read 65536"}},
+      {"listed empty, every read fails", "a/b", 0, 0, 0, {}, {"Read 65536"}},
+      {"grown, but no read brings more: as long as what arrived",
+       "a/bcdef",
+       3,
+       3,
+       1,
+       {"orange 100", "orange 50", "orange 0"},
+       {"Read 3", "Read 131072"}},
+      {"listed longer than examined: opened, closed unread",
+       "a/b",
+       kMaxExaminedLength + 1,
+       {},
+       0,
+       {},
+       {}},
+  };
+  for (const ListedCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakePlatform fake;
+    fake.AddFile(kPath, c.content);
+    fake.ListLengthAs(kPath, c.listed);
+    if (c.readLimit) fake.LimitReads(kPath, *c.readLimit);
+    const Outcome outcome = RunTestFile(fake, kPath);
+    EXPECT_EQ(outcome.result, c.result);
+    EXPECT_EQ(outcome.story, c.story);
+    EXPECT_EQ(fake.CallsStartingWith({"Read "}), c.reads);
+    EXPECT_EQ(fake.CallsStartingWith({"OpenForReading ", "Close"}),
+              (std::vector<std::string>{"OpenForReading T:\\f", "Close"}));
+  }
+}
+
+// A file that grew, or was listed short, is judged up to the longest length
+// examined, and past it is not flagged, as a file listed that long.
+TEST(TestFile, ReadingOnPastTheListedLengthStopsAtTheLongestExamined) {
+  const std::pair<std::uint64_t, std::int32_t> cases[] = {
+      {kMaxExaminedLength, 1},
+      {kMaxExaminedLength + 1, 0},
+  };
+  for (const auto& [length, result] : cases) {
+    SCOPED_TRACE(length);
+    FakePlatform fake;
+    fake.recording = false;
+    fake.AddRepeatingFile(kPath, "abc/", length);
+    fake.ListLengthAs(kPath, 0);
+    ScanCounters counters{3, 1, 0};
+    ScanProgress progress(fake, counters);
+    ContentCheck test(fake, progress);
+    EXPECT_EQ(test.TestFile(FromUtf8(kPath), 0, fake.ListedLength(kPath)), result);
+    EXPECT_EQ(fake.openFileCount(), 0);
+  }
+}
+
 TEST(TestFile, OpensOnceAndClosesBeforeAnyBarOperation) {
   FakePlatform fake;
   fake.AddFile(kPath, "x/y");
@@ -212,7 +320,8 @@ TEST(TestFile, LargeKeyboardFileSendsOnlyTheHundredAndOneChangingPositions) {
   ASSERT_EQ(outcome.story.size(), 101u);
   for (int k = 0; k <= 100; ++k)
     EXPECT_EQ(outcome.story[static_cast<std::size_t>(k)], "orange " + std::to_string(100 - k));
-  // Read in bounded chunks growing from the first size, the whole file once.
+  // Read in bounded chunks growing from the first size, the whole file once,
+  // then once more, finding nothing past its end.
   std::uint64_t requested = 0;
   std::vector<std::uint64_t> sizes;
   for (const std::string& read : fake.CallsStartingWith({"Read "}))
@@ -224,7 +333,7 @@ TEST(TestFile, LargeKeyboardFileSendsOnlyTheHundredAndOneChangingPositions) {
     EXPECT_LE(size, ContentCheck::kLargestChunkSize);
     requested += size;
   }
-  EXPECT_EQ(requested, length);
+  EXPECT_EQ(requested - sizes.back(), length);
   EXPECT_LE(sizes.size(), length / ContentCheck::kLargestChunkSize + 5);
 }
 
@@ -278,6 +387,12 @@ TEST(TestFile, DecisionCarriesAcrossChunkBoundaries) {
     FakePlatform fake;
     fake.AddFile(kPath, c.bytes);
     EXPECT_EQ(RunTestFile(fake, kPath).result, c.result) << c.name;
+    // Listed empty: every byte arrives past the listed end, in the same
+    // chunks.
+    FakePlatform listedEmpty;
+    listedEmpty.AddFile(kPath, c.bytes);
+    listedEmpty.ListLengthAs(kPath, 0);
+    EXPECT_EQ(RunTestFile(listedEmpty, kPath).result, c.result) << c.name << ", listed empty";
   }
 }
 
@@ -335,6 +450,42 @@ TEST(TestFile, AgreesWithTheReferenceModelOnRandomFiles) {
     const Outcome expected = ReferenceModel(bytes, counters);
     ASSERT_EQ(actual.result, expected.result) << escaner_test::Escaped(bytes);
     ASSERT_EQ(actual.story, expected.story) << escaner_test::Escaped(bytes);
+  }
+}
+
+// Whatever length the listing gives, the file is judged as the bytes its
+// reads deliver, with zeros for what a long listing promised and never
+// came. The bar runs over the listed length while the walk stops within it,
+// and over what arrived once it goes past it.
+TEST(TestFile, AgreesWithTheReferenceModelWhateverLengthIsListed) {
+  std::mt19937 random(20261211);
+  const std::string common = "abcXYZ019 .:-_\\/";
+  for (int round = 0; round < 3000; ++round) {
+    const std::size_t length = random() % 300;
+    std::string bytes(length, '\0');
+    for (char& b : bytes) {
+      const auto pick = random() % 100;
+      b = pick < 98 ? common[random() % common.size()] : static_cast<char>(random() % 256);
+    }
+    const std::uint64_t listed = random() % (length + 8);
+    const ScanCounters counters{static_cast<std::int32_t>(random() % 5),
+                                static_cast<std::int32_t>(random() % 3), 0};
+    FakePlatform fake;
+    fake.AddFile(kPath, bytes);
+    fake.ListLengthAs(kPath, listed);
+    const Outcome actual = RunTestFile(fake, kPath, counters);
+    std::string judged = bytes;
+    if (listed > judged.size()) {
+      judged.resize(listed, '\0');
+    } else if (!std::all_of(
+                   bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(listed),
+                   [](char b) { return KeyboardCharsA.find(b) != std::string_view::npos; })) {
+      judged.resize(listed);
+    }
+    const Outcome expected = ReferenceModel(judged, counters);
+    ASSERT_EQ(actual.result, expected.result)
+        << escaner_test::Escaped(bytes) << " listed " << listed;
+    ASSERT_EQ(actual.story, expected.story) << escaner_test::Escaped(bytes) << " listed " << listed;
   }
 }
 

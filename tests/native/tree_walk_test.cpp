@@ -445,6 +445,28 @@ TEST(TreeWalk, FilesWhoseDataIsNotOnTheVolumeAreCountedNeverOpened) {
   EXPECT_EQ(fake.CallsStartingWith({"ShowNoActivate"}).size(), 5u);
 }
 
+// Each file is read by the length its own record lists, in every folder: a
+// file listed longer than it is ends in zeros and is not flagged, one listed
+// empty is read on and judged whole.
+TEST(TreeWalk, EachFileIsTestedByTheLengthItsRecordLists) {
+  Walk walk;
+  auto& fake = walk.fake;
+  fake.AddFile("T:\\l\\right.txt", "a/b");
+  fake.AddFile("T:\\l\\long.txt", "c/d");
+  fake.ListLengthAs("T:\\l\\long.txt", 6);
+  fake.AddFile("T:\\l\\empty.txt", "e/f");
+  fake.ListLengthAs("T:\\l\\empty.txt", 0);
+  fake.AddFile("T:\\l\\sub\\deep.txt", "g/h");
+  fake.ListLengthAs("T:\\l\\sub\\deep.txt", 5);
+  walk.Run("T:\\l\\");
+  EXPECT_EQ(walk.counters.FilesScanned, 4);
+  EXPECT_EQ(walk.counters.FilesInfected, 2);
+  EXPECT_EQ(fake.Content("C:\\Prog\\Malware.txt"), "T:\\l\\right.txt\r\nT:\\l\\empty.txt\r\n");
+  EXPECT_EQ(fake.CallsStartingWith({"Read "}),
+            (std::vector<std::string>{"Read 3", "Read 131072", "Read 6", "Read 65536",
+                                      "Read 131072", "Read 5"}));
+}
+
 TEST(TreeWalk, NamesTheCodePageCannotHoldAreReachedByTheirOwnNames) {
   Walk walk;
   auto& fake = walk.fake;

@@ -1,7 +1,10 @@
 // Folders through the Win32 seam, on real trees: one open folder serves both
-// listings, every entry comes with its own UTF-16 name and file ID, a
+// listings, every entry comes with its own UTF-16 name, file ID and length, a
 // folder's identity is the same whatever path reached it, and a volume that
 // refuses the record class with IDs is still listed whole.
+#include <windows.h>
+#include <winioctl.h>
+
 #include <gtest/gtest.h>
 
 #include <map>
@@ -83,6 +86,36 @@ FolderId IdentityOf(Win32Platform& platform, const std::wstring& path) {
   const FolderId id = platform.FolderIdentity(folder);
   platform.CloseFolder(folder);
   return id;
+}
+
+// The listed length of each file in the folder at `path`, by name.
+std::map<std::u16string, std::uint64_t> ListedLengths(Win32Platform& platform,
+                                                      const std::wstring& path) {
+  std::map<std::u16string, std::uint64_t> lengths;
+  const FolderHandle folder = platform.OpenFolder(U16(path));
+  if (folder == kNoFolder) return lengths;
+  DirEntry entry;
+  if (platform.FirstEntry(folder, entry)) {
+    do {
+      if (!(entry.attributes & FILE_ATTRIBUTE_DIRECTORY)) lengths[entry.name] = entry.length;
+    } while (platform.NextEntry(folder, entry));
+  }
+  platform.CloseFolder(folder);
+  return lengths;
+}
+
+// A sparse file of `length` bytes; false where the volume has no room for it.
+bool MakeSparseFile(const std::wstring& path, std::uint64_t length) {
+  const HANDLE file =
+      CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  LARGE_INTEGER end;
+  end.QuadPart = static_cast<LONGLONG>(length);
+  DWORD ignored = 0;
+  DeviceIoControl(file, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &ignored, nullptr);
+  const bool sized = SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+  CloseHandle(file);
+  return sized;
 }
 
 class ListingTest : public ::testing::Test {
@@ -271,6 +304,37 @@ TEST_F(ListingTest, AVolumeRefusingTheIdClassIsListedWholeAnotherWay) {
   platform.Refuse(FileFullDirectoryInfo, ERROR_NOT_SUPPORTED);
   EXPECT_EQ(NamesOf(ListFolder(platform, temp_.Path() + L"sub\\")),
             (std::set<std::u16string>{u".", u"..", u"inner.txt"}));
+}
+
+// Each way of listing gives every file's length, both halves of it, so the
+// content test need not ask the file: by records with IDs, by records
+// without them, and by a search.
+TEST_F(ListingTest, EveryWayListsEachFilesLength) {
+  const std::wstring folder = temp_.Path() + L"lengths\\";
+  MakeFolder(folder);
+  MakeFile(folder + L"ordinary.txt", std::string(70000, 'o'));
+  MakeFile(folder + L"empty.txt", "");
+  constexpr std::uint64_t kPast4GiB = (std::uint64_t{1} << 32) + 3;
+  std::map<std::u16string, std::uint64_t> expected = {{u"ordinary.txt", 70000}, {u"empty.txt", 0}};
+  const bool sparse = MakeSparseFile(folder + L"big.bin", kPast4GiB);
+  if (sparse) expected[u"big.bin"] = kPast4GiB;
+  struct Way {
+    const char* name;
+    std::vector<FILE_INFO_BY_HANDLE_CLASS> refused;
+  };
+  const Way ways[] = {
+      {"records with IDs", {}},
+      {"records without IDs", {FileIdBothDirectoryInfo}},
+      {"a search", {FileIdBothDirectoryInfo, FileFullDirectoryInfo}},
+  };
+  for (const Way& way : ways) {
+    SCOPED_TRACE(way.name);
+    RefusingRecordClasses<Win32Platform> platform;
+    for (const FILE_INFO_BY_HANDLE_CLASS kind : way.refused)
+      platform.Refuse(kind, ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(ListedLengths(platform, folder), expected);
+  }
+  if (!sparse) GTEST_SKIP() << "no room for a sparse file past 4 GiB here";
 }
 
 // Folders open at the same time keep their own listings.

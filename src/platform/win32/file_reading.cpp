@@ -41,19 +41,6 @@ FileHandle Win32Platform::OpenForReading(const std::u16string& path) {
   return reinterpret_cast<std::intptr_t>(file);
 }
 
-std::uint64_t Win32Platform::FileSize(FileHandle file) {
-  DWORD high = 0;
-  DWORD error = NO_ERROR;
-  const DWORD low = Quietly([&] {
-    SetLastError(NO_ERROR);  // a stale error would turn a real low half of FFFFFFFF into a failure
-    const DWORD size = GetFileSize(AsHandle(file), &high);
-    if (size == INVALID_FILE_SIZE) error = GetLastError();  // may also be a genuine low half
-    return size;
-  });
-  if (error != NO_ERROR) return 0;
-  return (std::uint64_t{high} << 32) | low;
-}
-
 std::size_t Win32Platform::Read(FileHandle file, void* buffer, std::size_t size) {
   DWORD got = 0;
   const BOOL ok = Quietly(

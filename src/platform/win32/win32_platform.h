@@ -37,7 +37,6 @@ class Win32Platform : public Platform {
   void CloseFolder(FolderHandle folder) override;
 
   FileHandle OpenForReading(const std::u16string& path) override;
-  std::uint64_t FileSize(FileHandle file) override;
   std::size_t Read(FileHandle file, void* buffer, std::size_t size) override;
   void Close(FileHandle file) override;
 
