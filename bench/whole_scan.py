@@ -57,7 +57,7 @@ STEPS = (
     ("bars", "Bar operations, paced (five a file, each reading the tick count)"),
     ("frames", "The strip's frames (a whole-strip repaint every 33 ms)"),
 )
-EXE_STEPS = "errormode,getfiletype,getfilesize,setfilepointer,report-append,bars,frames"
+EXE_STEPS = "errormode,getfiletype,report-kept,bars,frames"
 
 
 def drive_path(rel: str) -> str:
